@@ -1,0 +1,54 @@
+# GoogleTest for both builds, and kestrup_add_test() for registering a test program.
+#
+# Natively GoogleTest comes from Debian's libgtest-dev. For Windows it is compiled
+# from the sources Debian's googletest package ships, with the cross compiler.
+# Windows test programs run under Wine: the prefix lives in the build tree, is
+# created once by the wine_session_start fixture, and the wine server is shut
+# down by wine_session_stop when the tests end.
+
+if(CMAKE_CROSSCOMPILING)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/_deps/googletest EXCLUDE_FROM_ALL SYSTEM)
+else()
+  find_package(GTest REQUIRED)
+endif()
+
+set(KESTRUP_WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix")
+set(KESTRUP_WINE_ENVIRONMENT
+  "WINEPREFIX=${KESTRUP_WINE_PREFIX}"
+  "WINEDEBUG=-all"
+  # No Mono or Gecko install prompts: the tests need neither.
+  "WINEDLLOVERRIDES=mscoree,mshtml="
+  "DISPLAY=")
+
+if(CMAKE_CROSSCOMPILING)
+  set(_wine_session "${CMAKE_CURRENT_LIST_DIR}/wine_session.sh")
+  add_test(NAME wine_session_start COMMAND sh "${_wine_session}" start)
+  add_test(NAME wine_session_stop COMMAND sh "${_wine_session}" stop)
+  set_tests_properties(wine_session_start PROPERTIES
+    FIXTURES_SETUP wine ENVIRONMENT "${KESTRUP_WINE_ENVIRONMENT}")
+  set_tests_properties(wine_session_stop PROPERTIES
+    FIXTURES_CLEANUP wine ENVIRONMENT "${KESTRUP_WINE_ENVIRONMENT}")
+endif()
+
+# Gives a registered test what it needs to run on this build: under Wine, the
+# prefix and the running wine server.
+function(kestrup_test_properties test_name)
+  set_tests_properties(${test_name} PROPERTIES TIMEOUT 600)
+  if(CMAKE_CROSSCOMPILING)
+    set_tests_properties(${test_name} PROPERTIES
+      FIXTURES_REQUIRED wine
+      ENVIRONMENT "${KESTRUP_WINE_ENVIRONMENT}")
+  endif()
+endfunction()
+
+# kestrup_add_test(<name> SOURCES <file>... [LIBRARIES <target>...] [ARGS <arg>...])
+# One GoogleTest program, registered as one CTest test.
+function(kestrup_add_test name)
+  cmake_parse_arguments(PARSE_ARGV 1 T "" "" "SOURCES;LIBRARIES;ARGS")
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBRARIES} GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name} ${T_ARGS})
+  kestrup_test_properties(${name})
+endfunction()

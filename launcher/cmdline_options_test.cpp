@@ -1,0 +1,118 @@
+#include "cmdline_options.h"
+
+#include <climits>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Arguments 1 onward of a request, each followed by one space, as the launcher
+// hands them to the scanner.
+const std::string kRequest = "-c 12 -S Cam-East -d 01022011 -b 08:00:00 -e 09:00:00 ";
+
+struct OptionCase {
+    std::string commandLine;
+    std::string option;
+    bool found;
+    std::string value;
+};
+
+TEST(GetCmdLineOption, FindsValuesByTheScanningRules) {
+    const OptionCase cases[] = {
+        {kRequest, "c", true, "12"},
+        {kRequest, "s", true, "Cam-East"},  // -S matches "s"; the value keeps its case
+        {kRequest, "e", true, "09:00:00"},  // not "ast" from inside Cam-East
+        {kRequest, "d", true, "01022011"},
+        {kRequest, "b", true, "08:00:00"},
+        {kRequest, "p", false, ""},
+        {kRequest, "f", false, ""},
+        {kRequest, "v", false, ""},
+        {"-c5 ", "c", true, "5"},
+        {"-c  5 ", "c", true, ""},  // an argument that began with a space
+        {"/c 7 ", "c", true, "7"},
+        {"/C 7 ", "c", false, ""},
+        {"-c 3 -c 4 ", "c", true, "3"},
+        {"/c 3 -c 4 ", "c", true, "4"},  // the "-" form wins wherever it stands
+        {"-v C:\\My Logs\\run.log ", "v", true, "C:\\My"},
+        {"-search 1 ", "s", true, "earch"},  // the character after the name is not tested
+        {"-c 1 -e ", "e", true, ""},
+        {"-c -s host ", "c", true, "-s"},
+        {"-c\t5 ", "c", true, "\t5"},  // only the space separates
+        {"-c \"a b\" ", "c", true, "\"a"},
+        {"-help ", "help", true, ""},
+        {"-HELP ", "help", true, ""},
+        {"-helpme ", "help", true, "me"},
+        {"/help ", "help", true, ""},
+        {"/HELP ", "help", false, ""},
+        {"-? ", "?", true, ""},
+        {"/? ", "?", true, ""},
+        {"", "c", false, ""},
+        {"-\xC4 x ", "\xC4", true, "x"},  // bytes above 127 are not folded
+    };
+    for (const auto& c : cases) {
+        std::string value = "left over";
+        EXPECT_EQ(GetCmdLineOption(c.commandLine, c.option, value), c.found)
+            << c.commandLine << " / " << c.option;
+        EXPECT_EQ(value, c.value) << c.commandLine << " / " << c.option;
+    }
+}
+
+TEST(GetCmdLineOption, CountsMarkersOnlyWhereAnArgumentStarts) {
+    const OptionCase cases[] = {
+        {"-s nvr-backup -c 3 ", "c", true, "3"},
+        {"-s site-d1 -d 12252010 ", "d", true, "12252010"},
+        {"-s site-d1 ", "d", false, ""},
+        {"x-c 5 ", "c", false, ""},
+        {"-f D:\\cam-data\\KestrupConfig.xml ", "d", false, ""},
+        {"-f a/c -c 2 ", "c", true, "2"},  // "/c" inside a path is passed over
+        {"-f a/v ", "v", false, ""},
+        {"a -c 5 ", "c", true, "5"},
+        {"-x -c 9 ", "c", true, "9"},
+    };
+    for (const auto& c : cases) {
+        std::string value;
+        EXPECT_EQ(GetCmdLineOption(c.commandLine, c.option, value), c.found)
+            << c.commandLine << " / " << c.option;
+        EXPECT_EQ(value, c.value) << c.commandLine << " / " << c.option;
+    }
+}
+
+TEST(GetCmdLineOptionInt, ConvertsLikeAtoiAndSaturates) {
+    struct IntCase {
+        std::string commandLine;
+        bool found;
+        int value;
+    } cases[] = {
+        {kRequest, true, 12},
+        {"-c abc ", true, 0},
+        {"-c 12abc ", true, 12},
+        {"-c -5 ", true, -5},
+        {"-c +5 ", true, 5},
+        {"-c 007 ", true, 7},
+        {"-c ", true, 0},
+        {"-c 2147483647 ", true, INT_MAX},
+        {"-c 2147483648 ", true, INT_MAX},
+        {"-c 99999999999999999999999 ", true, INT_MAX},
+        {"-c -2147483648 ", true, INT_MIN},
+        {"-c -2147483649 ", true, INT_MIN},
+        {"-c -99999999999999999999999 ", true, INT_MIN},
+        {"-p 80 ", false, 41},  // not found: the caller's integer is kept
+    };
+    for (const auto& c : cases) {
+        int value = 41;
+        EXPECT_EQ(GetCmdLineOptionInt(c.commandLine, "c", value), c.found) << c.commandLine;
+        EXPECT_EQ(value, c.value) << c.commandLine;
+    }
+}
+
+TEST(SaturatingAtoi, SkipsLeadingWhiteSpaceAndStopsAtTheFirstNonDigit) {
+    struct {
+        std::string text;
+        int value;
+    } cases[] = {
+        {" \t\n\v\f\r42", 42}, {"- 5", 0}, {"--5", 0}, {"", 0}, {"0x1A", 0}, {"-0", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SaturatingAtoi(c.text), c.value) << c.text;
+}
+
+}  // namespace

@@ -1,0 +1,111 @@
+#include "launcher.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "cmdline_options.h"
+#include "platform.h"
+#include "run_log.h"
+
+namespace {
+
+constexpr const char kProgramName[] = "Kestrup";
+// The build gives the version, so the banner and the version resource agree.
+constexpr unsigned kVersion[4] = {KESTRUP_VERSION_MAJOR, KESTRUP_VERSION_MINOR,
+                                  KESTRUP_VERSION_PATCH, KESTRUP_VERSION_TWEAK};
+constexpr const char kDefaultLogName[] = "Kestrup.log";
+constexpr const char kDefaultConfigName[] = "KestrupConfig.xml";
+
+constexpr const char kLogOff[] = "0";
+constexpr const char kLogToStandardError[] = "1";
+
+constexpr const char kBannerFormat[] = "\n%s v%u.%u.%u.%u executing at: %s\n";
+constexpr const char kCommandLineFormat[] = "Command Line: %s\n";
+
+void PrintUsage(const std::string& defaultLogPath) {
+    std::printf("USAGE:\n");
+    std::printf("    -v [FILE] Optional: specify path and name of file for log.\n");
+    std::printf("       Use 1 to log to console, 0 to disable logging.\n");
+    std::printf("       (defaults to log to %s)\n", defaultLogPath.c_str());
+    std::printf("    -f [FILE] Optional: Path and name of config XML file.\n");
+    std::printf("       (defaults to %s)\n", kDefaultConfigName);
+    std::printf("    -s IP address (or hostname) of Norvane Server on which video is stored\n");
+    std::printf("    -p Optional: TCP port number of Norvane Server (defaults to 22609)\n");
+    std::printf("    -c Camera number (from config XML) of desired video\n");
+    std::printf("    -d Search date (MMDDYYYY)\n");
+    std::printf("    -b Search begin time (HH:MM:SS)\n");
+    std::printf("    -e Search end time (HH:MM:SS)\n");
+}
+
+// What stands before the last separator of the program's path. Should the
+// system not report the path, argument 0 stands in for it, and a bare name
+// means the current directory.
+std::string FindProgramDirectory(const char* argumentZero) {
+    std::string path;
+    if (!GetRunningProgramPath(path) && argumentZero != nullptr) path = argumentZero;
+    auto end = path.rfind(PathSeparator());
+    if (end == std::string::npos) return ".";
+    return path.substr(0, end);
+}
+
+std::string JoinArguments(int argc, char* argv[], int first) {
+    std::string text;
+    for (int i = first; i < argc; ++i) {
+        text += argv[i];
+        text += ' ';
+    }
+    return text;
+}
+
+bool HelpRequested(const std::string& optionText) {
+    std::string value;
+    return GetCmdLineOption(optionText, "?", value) || GetCmdLineOption(optionText, "help", value);
+}
+
+// A file that cannot be opened leaves the log on standard error, unreported.
+void OpenRunLog(const std::string& optionText, const std::string& defaultLogPath) {
+    SetRunLogOff();
+    std::string destination;
+    if (!GetCmdLineOption(optionText, "v", destination)) {
+        destination = defaultLogPath;
+    } else if (destination == kLogOff) {
+        return;
+    } else if (destination == kLogToStandardError) {
+        SetRunLogToStandardError();
+        return;
+    }
+    if (!SetRunLogToFile(destination)) SetRunLogToStandardError();
+}
+
+void WriteBanner(const std::string& commandLineText) {
+    if (!RunLogPresent()) return;
+    WriteLogLine(kBannerFormat, kProgramName, kVersion[0], kVersion[1], kVersion[2], kVersion[3],
+                 LocalTimeOfDayText().c_str());
+    WriteLogLine(kCommandLineFormat, commandLineText.c_str());
+}
+
+}  // namespace
+
+std::string ProgramFilePath(const RunContext& context, const char* fileName) {
+    return context.programDirectory + PathSeparator() + fileName;
+}
+
+int RunLauncher(int argc, char* argv[]) {
+    RunContext context;
+    context.programDirectory = FindProgramDirectory(argc > 0 ? argv[0] : nullptr);
+    context.commandLineText = JoinArguments(argc, argv, 0);
+    // Argument 0 is not searched: a program path such as C:\Cam-Viewer\Kestrup.exe
+    // must not be read as the -v option.
+    context.optionText = JoinArguments(argc, argv, 1);
+
+    const std::string defaultLogPath = ProgramFilePath(context, kDefaultLogName);
+    if (HelpRequested(context.optionText)) {
+        PrintUsage(defaultLogPath);
+        std::exit(0);
+    }
+
+    OpenRunLog(context.optionText, defaultLogPath);
+    WriteBanner(context.commandLineText);
+    CloseRunLog();
+    return 0;
+}

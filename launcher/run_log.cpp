@@ -1,0 +1,90 @@
+#include "run_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "platform.h"
+
+namespace {
+
+enum class Destination { Absent, StandardError, File };
+
+struct RunLog {
+    Destination destination = Destination::Absent;
+    AppendFile* file = nullptr;
+    std::string record;  // lines not yet appended to the file
+};
+
+RunLog& TheRunLog() {
+    static RunLog log;
+    return log;
+}
+
+std::string Formatted(const char* format, va_list arguments) {
+    va_list counting;
+    va_copy(counting, arguments);
+    int length = std::vsnprintf(nullptr, 0, format, counting);
+    va_end(counting);
+    if (length <= 0) return std::string();
+    std::vector<char> text(static_cast<size_t>(length) + 1);
+    std::vsnprintf(text.data(), text.size(), format, arguments);
+    return std::string(text.data(), static_cast<size_t>(length));
+}
+
+void Write(const std::string& text) {
+    RunLog& log = TheRunLog();
+    if (log.destination == Destination::StandardError) {
+        std::fputs(text.c_str(), stderr);
+    } else if (log.destination == Destination::File) {
+        log.record += text;
+    }
+}
+
+}  // namespace
+
+void SetRunLogOff() { CloseRunLog(); }
+
+void SetRunLogToStandardError() {
+    CloseRunLog();
+    TheRunLog().destination = Destination::StandardError;
+}
+
+bool SetRunLogToFile(const std::string& path) {
+    AppendFile* file = OpenAppendFile(path);
+    if (file == nullptr) return false;
+    CloseRunLog();
+    RunLog& log = TheRunLog();
+    log.destination = Destination::File;
+    log.file = file;
+    return true;
+}
+
+bool RunLogPresent() { return TheRunLog().destination != Destination::Absent; }
+
+void WriteLogLine(const char* format, ...) {
+    if (!RunLogPresent()) return;
+    va_list arguments;
+    va_start(arguments, format);
+    std::string text = Formatted(format, arguments);
+    va_end(arguments);
+    Write(text);
+}
+
+int EndRunWithMessage(const char* message, const std::string& commandLineText) {
+    WriteLogLine(message, commandLineText.c_str());
+    CloseRunLog();
+    return 0;
+}
+
+void CloseRunLog() {
+    RunLog& log = TheRunLog();
+    if (log.destination == Destination::File) {
+        // Nowhere is left to report a failed append; the exit status is 0 regardless.
+        AppendToFile(log.file, log.record);
+        CloseAppendFile(log.file);
+    }
+    log.destination = Destination::Absent;
+    log.file = nullptr;
+    log.record.clear();
+}

@@ -1,0 +1,33 @@
+// The run log: the one stream that every part of a run writes its lines to.
+//
+// It is absent (logging off), standard error, or a file opened for appending.
+// Lines for a file are kept in memory and appended in one write when the log is
+// closed, so the records of runs that overlap stay whole. Lines for standard
+// error are written at once.
+#pragma once
+
+#include <string>
+
+// Destinations. Each replaces the one before; a file destination that cannot be
+// opened leaves the log as it was and returns false.
+void SetRunLogOff();
+void SetRunLogToStandardError();
+bool SetRunLogToFile(const std::string& path);
+
+bool RunLogPresent();
+
+// A printf-style line (the format carries its own line end). Does nothing while
+// the log is absent.
+void WriteLogLine(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// Writes message with the command line text as its one argument, closes the
+// log, and gives the run's exit status, which is 0.
+int EndRunWithMessage(const char* message, const std::string& commandLineText);
+
+// Ends the log: a file gets the run's record and is closed; standard error is
+// never closed. The log is absent afterwards.
+void CloseRunLog();

@@ -1,0 +1,60 @@
+// The operating-system services the program needs, behind one small interface.
+// platform_win32.cpp and platform_posix.cpp implement it; the build picks one,
+// so nothing above this header knows which system it runs on.
+#pragma once
+
+#include <string>
+
+// Full path of the running program file, as the operating system reports it.
+// False when it cannot be obtained.
+bool GetRunningProgramPath(std::string& path);
+
+// The separator between a directory and a name in the paths this program forms.
+char PathSeparator();
+
+// The local time of day in the locale's own time format, for the run log banner.
+// Empty when it cannot be formatted.
+std::string LocalTimeOfDayText();
+
+// The bounding rectangle of all monitors, in pixels.
+struct VirtualScreen {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+VirtualScreen GetVirtualScreen();
+
+// The identifier of this process, for names that concurrent runs must not share.
+unsigned long CurrentProcessId();
+
+// Moves the file at fromPath over toPath in one step: a reader of toPath sees
+// either the old file or the new one, never a mixture. False on failure, with
+// errorText set to the operating system's reason.
+bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText);
+
+// The operating system's reason for the last failed C library call (errno).
+std::string LastErrorText();
+
+// A file opened for appending whole records at its end, so that records from
+// runs that overlap never interleave.
+struct AppendFile;
+
+// Null when the file cannot be opened (or created) for appending.
+AppendFile* OpenAppendFile(const std::string& path);
+
+// Appends text, whose lines end in '\n', in one write at the current end of the
+// file, with each line end in the platform's text form.
+bool AppendToFile(AppendFile* file, const std::string& text);
+
+void CloseAppendFile(AppendFile* file);
+
+// The command line that StartProgram uses for program and argument, as the run
+// log shows it.
+std::string ProgramCommandLine(const std::string& programPath, const std::string& argument);
+
+// Starts programPath with the one argument, in workingDirectory, and does not
+// wait for it. The child's handles are released at once. False when it could not
+// be started.
+bool StartProgram(const std::string& programPath, const std::string& argument,
+                  const std::string& workingDirectory);

@@ -1,0 +1,160 @@
+// The platform interface on POSIX systems (Linux).
+#include "platform.h"
+
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <locale.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr const char kProcSelfExe[] = "/proc/self/exe";
+constexpr const char kX11Library[] = "libX11.so.6";
+// What Windows reports for a machine without a display; also our fallback.
+constexpr VirtualScreen kNoDisplayScreen = {0, 0, 1024, 768};
+
+}  // namespace
+
+bool GetRunningProgramPath(std::string& path) {
+    std::vector<char> buffer(256);
+    for (;;) {
+        ssize_t length = readlink(kProcSelfExe, buffer.data(), buffer.size());
+        if (length < 0) return false;
+        if (static_cast<size_t>(length) < buffer.size()) {
+            path.assign(buffer.data(), static_cast<size_t>(length));
+            return true;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+char PathSeparator() { return '/'; }
+
+// The locale's "%X" time format from the environment's LC_TIME, used through a
+// locale object of its own so that the program's C locale stays as it is.
+std::string LocalTimeOfDayText() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    if (localtime_r(&now, &local) == nullptr) return std::string();
+    locale_t timeLocale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+    if (timeLocale == static_cast<locale_t>(0)) {
+        timeLocale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
+        if (timeLocale == static_cast<locale_t>(0)) return std::string();
+    }
+    char text[255];
+    size_t length = strftime_l(text, sizeof text, "%X", &local, timeLocale);
+    freelocale(timeLocale);
+    return std::string(text, length);
+}
+
+// The X display's default screen at the origin when a display can be opened;
+// libX11 is loaded at run time so that the program runs without it.
+VirtualScreen GetVirtualScreen() {
+    using OpenDisplay = void* (*)(const char*);
+    using DisplayFunction = int (*)(void*);
+    using ScreenFunction = int (*)(void*, int);
+
+    void* library = dlopen(kX11Library, RTLD_LAZY | RTLD_LOCAL);
+    if (library == nullptr) return kNoDisplayScreen;
+    auto openDisplay = reinterpret_cast<OpenDisplay>(dlsym(library, "XOpenDisplay"));
+    auto closeDisplay = reinterpret_cast<DisplayFunction>(dlsym(library, "XCloseDisplay"));
+    auto defaultScreen = reinterpret_cast<DisplayFunction>(dlsym(library, "XDefaultScreen"));
+    auto displayWidth = reinterpret_cast<ScreenFunction>(dlsym(library, "XDisplayWidth"));
+    auto displayHeight = reinterpret_cast<ScreenFunction>(dlsym(library, "XDisplayHeight"));
+
+    VirtualScreen screen = kNoDisplayScreen;
+    if (openDisplay && closeDisplay && defaultScreen && displayWidth && displayHeight) {
+        if (void* display = openDisplay(nullptr)) {
+            int number = defaultScreen(display);
+            screen = {0, 0, displayWidth(display, number), displayHeight(display, number)};
+            closeDisplay(display);
+        }
+    }
+    dlclose(library);
+    return screen;
+}
+
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); }
+
+std::string LastErrorText() { return std::strerror(errno); }
+
+bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText) {
+    if (std::rename(fromPath.c_str(), toPath.c_str()) == 0) return true;
+    errorText = LastErrorText();
+    return false;
+}
+
+struct AppendFile {
+    int descriptor;
+};
+
+// O_APPEND moves to the end and writes in one step, so records of runs that
+// overlap stay whole. O_NONBLOCK keeps a named pipe from stalling the open.
+AppendFile* OpenAppendFile(const std::string& path) {
+    int descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (descriptor < 0) return nullptr;
+    int flags = fcntl(descriptor, F_GETFL);
+    if (flags >= 0) fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+    return new AppendFile{descriptor};
+}
+
+bool AppendToFile(AppendFile* file, const std::string& text) {
+    const char* data = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        ssize_t written = write(file->descriptor, data, left);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        left -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+void CloseAppendFile(AppendFile* file) {
+    if (file == nullptr) return;
+    close(file->descriptor);
+    delete file;
+}
+
+// The program path and its argument joined by one space; posix_spawn takes them
+// as separate arguments, so no quoting is involved.
+std::string ProgramCommandLine(const std::string& programPath, const std::string& argument) {
+    return programPath + " " + argument;
+}
+
+// glibc's posix_spawn reports a program that cannot be executed as a failure,
+// so a missing client is seen here. The child is never waited for: when this
+// short-lived process exits, the client is handed to init.
+bool StartProgram(const std::string& programPath, const std::string& argument,
+                  const std::string& workingDirectory) {
+    posix_spawn_file_actions_t actions;
+    if (posix_spawn_file_actions_init(&actions) != 0) return false;
+    bool prepared = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str()) == 0;
+
+    std::vector<char> program(programPath.begin(), programPath.end());
+    program.push_back('\0');
+    std::vector<char> firstArgument(argument.begin(), argument.end());
+    firstArgument.push_back('\0');
+    char* arguments[] = {program.data(), firstArgument.data(), nullptr};
+
+    pid_t child = 0;
+    bool started = prepared &&
+                   posix_spawn(&child, program.data(), &actions, nullptr, arguments, environ) == 0;
+    posix_spawn_file_actions_destroy(&actions);
+    return started;
+}

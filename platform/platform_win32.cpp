@@ -1,0 +1,148 @@
+// The platform interface on Windows, through the Win32 functions themselves.
+#include "platform.h"
+
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// MAX_PATH: the first try; the buffer grows while the path fills it.
+constexpr DWORD kFirstPathBufferSize = 260;
+constexpr int kTimeTextSize = 255;
+
+std::string SystemErrorText(DWORD code) {
+    char* message = nullptr;
+    DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<char*>(&message), 0, nullptr);
+    std::string text;
+    if (length > 0 && message != nullptr) {
+        text.assign(message, length);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
+            text.pop_back();
+        }
+    }
+    if (message != nullptr) LocalFree(message);
+    if (text.empty()) text = "error " + std::to_string(code);
+    return text;
+}
+
+}  // namespace
+
+bool GetRunningProgramPath(std::string& path) {
+    std::vector<char> buffer(kFirstPathBufferSize);
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD length = GetModuleFileNameA(nullptr, buffer.data(), size);
+        if (length == 0) return false;
+        // A full buffer means the path may have been cut; try again with more room.
+        if (length < size) {
+            path.assign(buffer.data(), length);
+            return true;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+char PathSeparator() { return '\\'; }
+
+std::string LocalTimeOfDayText() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char text[kTimeTextSize];
+    int length = GetTimeFormatA(LOCALE_SYSTEM_DEFAULT, 0, &now, nullptr, text, kTimeTextSize);
+    if (length <= 0) return std::string();
+    return std::string(text);
+}
+
+// The four virtual-screen metrics, read in this order on every call.
+VirtualScreen GetVirtualScreen() {
+    VirtualScreen screen;
+    screen.top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    screen.height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    screen.left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    screen.width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    return screen;
+}
+
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+std::string LastErrorText() { return std::strerror(errno); }
+
+bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText) {
+    if (MoveFileExA(fromPath.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+    errorText = SystemErrorText(GetLastError());
+    return false;
+}
+
+struct AppendFile {
+    HANDLE handle;
+};
+
+// FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the
+// file as it is then, so records of runs that overlap never overwrite each other.
+AppendFile* OpenAppendFile(const std::string& path) {
+    HANDLE handle = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    return new AppendFile{handle};
+}
+
+// The text-mode line end is written here, so that the whole record goes out in
+// one WriteFile (the C runtime's text mode would split it into pieces).
+bool AppendToFile(AppendFile* file, const std::string& text) {
+    std::string translated;
+    translated.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n') translated += '\r';
+        translated += c;
+    }
+    const char* data = translated.data();
+    size_t left = translated.size();
+    while (left > 0) {
+        DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+        DWORD written = 0;
+        if (!WriteFile(file->handle, data, chunk, &written, nullptr) || written == 0) return false;
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+void CloseAppendFile(AppendFile* file) {
+    if (file == nullptr) return;
+    CloseHandle(file->handle);
+    delete file;
+}
+
+// The program path is quoted: unquoted, a directory such as C:\Program Files\Cams
+// would make Windows start C:\Program.exe.
+std::string ProgramCommandLine(const std::string& programPath, const std::string& argument) {
+    return "\"" + programPath + "\" " + argument;
+}
+
+bool StartProgram(const std::string& programPath, const std::string& argument,
+                  const std::string& workingDirectory) {
+    // CreateProcessA may write into the command line, so it gets a copy it owns.
+    std::string commandLine = ProgramCommandLine(programPath, argument);
+    std::vector<char> writable(commandLine.begin(), commandLine.end());
+    writable.push_back('\0');
+
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof(STARTUPINFOA);
+    PROCESS_INFORMATION process;
+    std::memset(&process, 0, sizeof process);
+
+    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
+                        nullptr, workingDirectory.c_str(), &startup, &process)) {
+        return false;
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return true;
+}
