@@ -1,0 +1,42 @@
+// The client init document: the XML file that tells the video client which
+// system and input to show, live or over a search window, and where to put its
+// window.
+#pragma once
+
+#include <string>
+
+#include <tinyxml.h>
+
+#include "camera_directory.h"
+#include "platform.h"
+
+// Looks the camera up under MakeCameraKey(systemText, cameraNumber), builds the
+// document and puts it at outputPath in one step: a reader of outputPath sees the
+// earlier file whole or the new one whole. False, with a run log line, when the
+// camera is not in the directory (nothing is written) or the file could not be
+// written (the earlier file stays as it was). beginTime and endTime are calendar
+// times, used only when live is false.
+bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::string systemText,
+                             int beginTime, int endTime, bool live);
+
+// The first child element of parent named name; when there is none, a new one
+// appended as parent's last child.
+TiXmlElement* FindOrAddChild(TiXmlNode* parent, const std::string& name);
+
+// The first child element of parent named name whose attribute attributeName
+// equals attributeValue exactly; when there is none, a new one carrying only that
+// attribute, appended as parent's last child.
+TiXmlElement* FindOrAddChildWithAttribute(TiXmlNode* parent, const std::string& name,
+                                          const std::string& attributeName,
+                                          const std::string& attributeValue);
+
+// Where the client window's top-left corner goes.
+struct WindowPlace {
+    int top;
+    int left;
+};
+
+// The configured Top and Left as a pair, unless both are -1: then the window's
+// bottom-right corner sits on the screen's bottom-right corner. No clamping; the
+// sums wrap as 32-bit two's complement arithmetic does.
+WindowPlace PlaceClientWindow(const ClientWindowSettings& settings, const VirtualScreen& screen);

@@ -1,0 +1,428 @@
+#include "client_init_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <system_error>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "run_log.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kDocumentName[] = "nVCmdLine.xml";
+const char kRunLogName[] = "run.log";
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out << bytes;
+}
+
+// The line end that a file written in text mode gets on this platform: what the
+// document must carry, byte for byte.
+std::string TextModeLineEnd(const fs::path& directory) {
+    fs::path probe = directory / "line_end.probe";
+    FILE* file = std::fopen(probe.string().c_str(), "w");
+    std::fputs("\n", file);
+    std::fclose(file);
+    std::string lineEnd = ReadBytes(probe);
+    fs::remove(probe);
+    return lineEnd;
+}
+
+std::string WithLineEnds(const std::string& text, const std::string& lineEnd) {
+    std::string result;
+    for (char c : text) {
+        if (c == '\n') {
+            result += lineEnd;
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+std::string WithoutCarriageReturns(std::string text) {
+    std::string result;
+    for (char c : text) {
+        if (c != '\r') result += c;
+    }
+    return result;
+}
+
+std::vector<std::string> NamesIn(const fs::path& directory) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Each test gets an empty scratch directory, an empty camera directory, the
+// default window settings and a run log in a file of its own.
+class ClientInitWriter : public ::testing::Test {
+protected:
+    void SetUp() override {
+        scratch = fs::temp_directory_path() /
+                  ("kestrup_clientinit_" + std::to_string(CurrentProcessId()) + "_" +
+                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(scratch);
+        fs::create_directories(scratch / "work");
+        work = scratch / "work";
+        documentPath = (work / kDocumentName).string();
+        lineEnd = TextModeLineEnd(scratch);
+        TheCameraDirectory().clear();
+        TheClientWindowSettings() = ClientWindowSettings();
+        ASSERT_TRUE(SetRunLogToFile((scratch / kRunLogName).string()));
+    }
+
+    void TearDown() override {
+        CloseRunLog();
+        std::error_code ignored;
+        fs::remove_all(scratch, ignored);
+    }
+
+    // Closes the log and gives its text, with line ends as "\n"; the log then
+    // starts afresh.
+    std::string TakeRunLog() {
+        CloseRunLog();
+        fs::path logPath = scratch / kRunLogName;
+        std::string text = WithoutCarriageReturns(ReadBytes(logPath));
+        fs::remove(logPath);
+        EXPECT_TRUE(SetRunLogToFile(logPath.string()));
+        return text;
+    }
+
+    fs::path scratch;
+    fs::path work;
+    std::string documentPath;
+    std::string lineEnd;
+};
+
+TEST(PlaceClientWindow, PutsTheWindowInTheScreensCornerUnlessThePairIsConfigured) {
+    struct PlacementCase {
+        int width, height, left, top;
+        VirtualScreen screen;
+        WindowPlace expected;
+    };
+    const PlacementCase cases[] = {
+        {392, 377, -1, -1, {0, 0, 1024, 768}, {391, 632}},
+        {392, 425, -1, -1, {0, 0, 1024, 768}, {343, 632}},     // AllowExpansion raised Height
+        {392, 377, -1, -1, {-1280, 0, 2560, 1024}, {647, 888}},
+        {392, 377, -1, -1, {0, 0, 1600, 900}, {523, 1208}},
+        {392, 377, -1, -1, {100, -200, 800, 600}, {23, 508}},   // left, top, width, height
+        {1100, 377, -1, -1, {0, 0, 1024, 768}, {391, -76}},     // wider than the screen
+        {392, 377, 100, -1, {0, 0, 1024, 768}, {-1, 100}},      // only Left configured
+        {392, 377, -1, 50, {0, 0, 1024, 768}, {50, -1}},        // only Top configured
+        {392, 377, 0, 0, {0, 0, 1024, 768}, {0, 0}},
+        {392, 377, 5000, -7000, {0, 0, 1024, 768}, {-7000, 5000}},
+        {-1, 0, -1, -1, {0, 0, INT_MAX, 0}, {0, INT_MIN}},      // wraps, never traps
+    };
+    for (const auto& c : cases) {
+        ClientWindowSettings settings;
+        settings.Width = c.width;
+        settings.Height = c.height;
+        settings.Left = c.left;
+        settings.Top = c.top;
+        WindowPlace place = PlaceClientWindow(settings, c.screen);
+        EXPECT_EQ(place.top, c.expected.top) << c.screen.width << "x" << c.screen.height << " " << c.left << "," << c.top;
+        EXPECT_EQ(place.left, c.expected.left) << c.screen.width << "x" << c.screen.height << " " << c.left << "," << c.top;
+    }
+}
+
+// Children of one parent, as element names with an optional Name attribute; a
+// comment among them is not an element and is passed over.
+void AddChildren(TiXmlElement& parent) {
+    const std::pair<const char*, const char*> children[] = {
+        {"Video", nullptr}, {"Input", "a"}, {"Input", nullptr}, {"Input", "b"}, {"Input", "a"}};
+    parent.LinkEndChild(new TiXmlComment("first"));
+    for (const auto& [name, value] : children) {
+        auto* child = new TiXmlElement(name);
+        if (value != nullptr) child->SetAttribute("Name", value);
+        parent.LinkEndChild(child);
+    }
+}
+
+int IndexAmongElements(const TiXmlElement& parent, const TiXmlElement* child) {
+    int index = 0;
+    for (const TiXmlElement* e = parent.FirstChildElement(); e != nullptr; e = e->NextSiblingElement(), ++index) {
+        if (e == child) return index;
+    }
+    return -1;
+}
+
+TEST(TreeFunctions, FindTheFirstMatchOrAppendANewLastChild) {
+    struct TreeCase {
+        std::string name;
+        const char* attributeValue;  // null: FindOrAddChild
+        int expectedIndex;           // among the element children afterwards
+        int expectedElements;
+    };
+    const TreeCase cases[] = {
+        {"Video", nullptr, 0, 5},
+        {"Input", nullptr, 1, 5},  // the first of several
+        {"System", nullptr, 5, 6},
+        {"video", nullptr, 5, 6},  // names are case-sensitive
+        {"Input", "a", 1, 5},
+        {"Input", "b", 3, 5},      // passes over the one without the attribute
+        {"Input", "B", 5, 6},
+        {"Input", "", 5, 6},       // an absent attribute does not equal an empty value
+        {"Video", "a", 5, 6},      // the Video has no Name
+    };
+    for (const auto& c : cases) {
+        TiXmlElement parent("Parent");
+        AddChildren(parent);
+        TiXmlElement* result = c.attributeValue == nullptr
+                                   ? FindOrAddChild(&parent, c.name)
+                                   : FindOrAddChildWithAttribute(&parent, c.name, "Name", c.attributeValue);
+        const std::string label = c.name + "/" + (c.attributeValue ? c.attributeValue : "(none)");
+        ASSERT_NE(result, nullptr) << label;
+        EXPECT_EQ(result->ValueStr(), c.name) << label;
+        EXPECT_EQ(IndexAmongElements(parent, result), c.expectedIndex) << label;
+        if (c.attributeValue != nullptr) {
+            const std::string* value = result->Attribute(std::string("Name"));
+            ASSERT_NE(value, nullptr) << label;
+            EXPECT_EQ(*value, c.attributeValue) << label;
+        }
+        int elements = 0;
+        for (const TiXmlElement* e = parent.FirstChildElement(); e != nullptr; e = e->NextSiblingElement()) ++elements;
+        EXPECT_EQ(elements, c.expectedElements) << label;
+        const bool appended = c.expectedElements == 6;
+        if (appended) {
+            EXPECT_EQ(parent.LastChild(), static_cast<TiXmlNode*>(result)) << label;
+        }
+    }
+}
+
+const char kRootWithPlaceTen20[] =
+    "<NorvaneInit Top=\"20\" Left=\"10\" Width=\"392\" Height=\"377\" Maximize=\"0\" "
+    "ShowNavPanel=\"0\" ShowToolbars=\"0\" FullScreen=\"0\" AllowAccelerators=\"0\">\n";
+
+std::string Document(const std::string& root, const std::string& mode, const std::string& modeName,
+                     const std::string& system, const std::string& input) {
+    return "<?xml ?>\n" + root + "    " + mode + "\n        <System Name=" + system + ">\n" +
+           "            <Video>\n                " + input + "\n            </Video>\n" +
+           "        </System>\n    </" + modeName + ">\n</NorvaneInit>\n";
+}
+
+TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
+    struct DocumentCase {
+        const char* label;
+        ClientWindowSettings settings;
+        std::string storedAddress;
+        int storedNumber;
+        CameraRecord record;
+        int cameraNumber;
+        std::string systemText;
+        int beginTime, endTime;
+        bool live;
+        std::string expected;
+    };
+    const std::string searchMode = "<Search Start=\"1293273000\" End=\"1293274800\" AllowExpansion=\"0\">";
+    const DocumentCase cases[] = {
+        {"search by name", {392, 377, 10, 20, 0}, "10.1.2.3", 7, {"10.1.2.3", "Lobby", "", ""},
+         7, "10.1.2.3", 1293273000, 1293274800, false,
+         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
+                  "<Input Name=\"Lobby\" Position=\"0\" />")},
+        {"live ignores the times", {392, 377, 10, 20, 1}, "10.1.2.3", 7, {"", "Lobby", "", ""},
+         7, "10.1.2.3", 5, 6, true,
+         Document(kRootWithPlaceTen20, "<Live>", "Live", "\"10.1.2.3\"",
+                  "<Input Name=\"Lobby\" Position=\"0\" />")},
+        {"times pass through signed; expansion and height", {500, 425, 1, 2, 3}, "h", 1, {"", "Door", "", ""},
+         1, "h", -1, INT_MIN, false,
+         Document("<NorvaneInit Top=\"2\" Left=\"1\" Width=\"500\" Height=\"425\" Maximize=\"0\" "
+                  "ShowNavPanel=\"0\" ShowToolbars=\"0\" FullScreen=\"0\" AllowAccelerators=\"0\">\n",
+                  "<Search Start=\"-1\" End=\"-2147483648\" AllowExpansion=\"3\">", "Search", "\"h\"",
+                  "<Input Name=\"Door\" Position=\"0\" />")},
+        {"a name wins over number and device", {392, 377, 10, 20, 0}, "10.1.2.3", 7,
+         {"x", "Lobby", "4", "D1"}, 7, "10.1.2.3", 1293273000, 1293274800, false,
+         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
+                  "<Input Name=\"Lobby\" Position=\"0\" />")},
+        {"no name and no number", {392, 377, 10, 20, 0}, "10.1.2.3", 7, {"", "", "", ""},
+         7, "10.1.2.3", 1293273000, 1293274800, false,
+         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
+                  "<Input Number=\"\" Position=\"0\" />")},
+        {"number and device, number kept as written", {392, 377, 10, 20, 0}, "10.1.2.3", 7,
+         {"", "", "007", "D1"}, 7, "10.1.2.3", 1293273000, 1293274800, false,
+         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
+                  "<Input Number=\"007\" Device=\"D1\" Position=\"0\" />")},
+        {"number without device", {392, 377, 10, 20, 0}, "10.1.2.3", 7, {"", "", "3", ""},
+         7, "10.1.2.3", 1293273000, 1293274800, false,
+         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
+                  "<Input Number=\"3\" Position=\"0\" />")},
+        {"system text with a port", {392, 377, 10, 20, 0}, "10.1.2.3:81", 12, {"", "Yard", "", ""},
+         12, "10.1.2.3:81", 1293273000, 1293274800, false,
+         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3:81\"",
+                  "<Input Name=\"Yard\" Position=\"0\" />")},
+        {"negative camera number", {392, 377, 10, 20, 0}, "10.1.2.3", -1, {"", "Neg", "", ""},
+         -1, "10.1.2.3", 1293273000, 1293274800, false,
+         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
+                  "<Input Name=\"Neg\" Position=\"0\" />")},
+        {"only Top configured", {392, 377, -1, 50, 0}, "h", 0, {"", "Zero", "", ""},
+         0, "h", 1, 2, true,
+         Document("<NorvaneInit Top=\"50\" Left=\"-1\" Width=\"392\" Height=\"377\" Maximize=\"0\" "
+                  "ShowNavPanel=\"0\" ShowToolbars=\"0\" FullScreen=\"0\" AllowAccelerators=\"0\">\n",
+                  "<Live>", "Live", "\"h\"", "<Input Name=\"Zero\" Position=\"0\" />")},
+        {"markup in values is escaped", {392, 377, 10, 20, 0}, "a&b", 7, {"", "<Gate> \"2\"", "", ""},
+         7, "a&b", 1293273000, 1293274800, false,
+         Document(kRootWithPlaceTen20, searchMode, "Search", "\"a&amp;b\"",
+                  "<Input Name='&lt;Gate&gt; &quot;2&quot;' Position=\"0\" />")},
+    };
+    for (const auto& c : cases) {
+        TheCameraDirectory().clear();
+        TheClientWindowSettings() = c.settings;
+        StoreCamera(MakeCameraKey(c.storedAddress, c.storedNumber), c.record);
+        EXPECT_TRUE(WriteClientInitDocument(documentPath.c_str(), c.cameraNumber, c.systemText, c.beginTime,
+                                            c.endTime, c.live))
+            << c.label;
+        EXPECT_EQ(ReadBytes(documentPath), WithLineEnds(c.expected, lineEnd)) << c.label;
+        EXPECT_EQ(TakeRunLog(), "") << c.label;
+        EXPECT_EQ(NamesIn(work), std::vector<std::string>{kDocumentName}) << c.label;
+    }
+}
+
+TEST_F(ClientInitWriter, ReplacesAnEarlierDocumentWhole) {
+    TheClientWindowSettings().Left = 10;
+    TheClientWindowSettings().Top = 20;
+    StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
+    WriteBytes(documentPath, std::string(20000, 'x') + "\n");
+    ASSERT_TRUE(WriteClientInitDocument(documentPath.c_str(), 7, "10.1.2.3", 1293273000, 1293274800, false));
+    const std::string expected = Document(
+        kRootWithPlaceTen20, "<Search Start=\"1293273000\" End=\"1293274800\" AllowExpansion=\"0\">", "Search",
+        "\"10.1.2.3\"", "<Input Name=\"Lobby\" Position=\"0\" />");
+    EXPECT_EQ(ReadBytes(documentPath), WithLineEnds(expected, lineEnd));
+    EXPECT_EQ(NamesIn(work), std::vector<std::string>{kDocumentName});
+}
+
+TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
+    struct MissingCase {
+        std::string storedKey;
+        int cameraNumber;
+        std::string systemText;
+        std::string expectedLine;
+    };
+    const char* const lineFor10005_3 =
+        "Cmd line input System:Camera 10.0.0.5:3 not found in XML configuration file.\n";
+    const MissingCase cases[] = {
+        {"", 3, "10.0.0.5", lineFor10005_3},  // empty directory
+        {"10.0.0.5:4", 3, "10.0.0.5", lineFor10005_3},
+        {"10.0.0.5 :3", 3, "10.0.0.5", lineFor10005_3},
+        {"10.0.0.5:03", 3, "10.0.0.5", lineFor10005_3},
+        {"CAM-A:3", 3, "cam-a", "Cmd line input System:Camera cam-a:3 not found in XML configuration file.\n"},
+        {"10.1.2.3:81:5", 5, "10.1.2.3", "Cmd line input System:Camera 10.1.2.3:5 not found in XML configuration file.\n"},
+        {"h:1", 0, "h", "Cmd line input System:Camera h:0 not found in XML configuration file.\n"},
+        {"h:1", -12, "h", "Cmd line input System:Camera h:-12 not found in XML configuration file.\n"},
+    };
+    const std::string earlier = "earlier document\n";
+    for (const auto& c : cases) {
+        TheCameraDirectory().clear();
+        if (!c.storedKey.empty()) StoreCamera(c.storedKey, {"", "Lobby", "", ""});
+        WriteBytes(documentPath, earlier);
+        EXPECT_FALSE(WriteClientInitDocument(documentPath.c_str(), c.cameraNumber, c.systemText, 1, 2, false))
+            << c.expectedLine;
+        EXPECT_EQ(TakeRunLog(), c.expectedLine);
+        EXPECT_EQ(ReadBytes(documentPath), earlier) << c.expectedLine;
+        EXPECT_EQ(NamesIn(work), std::vector<std::string>{kDocumentName}) << c.expectedLine;
+    }
+    SetRunLogOff();
+    EXPECT_FALSE(WriteClientInitDocument(documentPath.c_str(), 3, "10.0.0.5", 1, 2, true));
+}
+
+// What stands in the way: a missing directory, a directory where the document
+// goes, or a directory where this process's temporary file goes. The error line
+// names the operating system's reason, the earlier document (if any) stays whole
+// and no stray file is left.
+TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
+    enum class Obstacle { MissingDirectory, DirectoryAtTarget, DirectoryAtTemporaryFile };
+    struct FailureCase {
+        const char* label;
+        Obstacle obstacle;
+        bool earlierDocument;
+    };
+    const FailureCase cases[] = {
+        {"missing directory", Obstacle::MissingDirectory, false},
+        {"directory at the target", Obstacle::DirectoryAtTarget, false},
+        {"directory at the temporary file", Obstacle::DirectoryAtTemporaryFile, true},
+    };
+    const std::string earlier = "earlier document\n";
+    StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
+    for (const auto& c : cases) {
+        fs::remove_all(work);
+        fs::create_directories(work);
+        std::string target = documentPath;
+        std::vector<std::string> namesLeft;
+        switch (c.obstacle) {
+        case Obstacle::MissingDirectory:
+            target = (work / "absent" / kDocumentName).string();
+            break;
+        case Obstacle::DirectoryAtTarget:
+            fs::create_directory(documentPath);
+            namesLeft = {kDocumentName};
+            break;
+        case Obstacle::DirectoryAtTemporaryFile: {
+            std::string temporaryName =
+                std::string(kDocumentName) + "." + std::to_string(CurrentProcessId()) + ".tmp";
+            fs::create_directory(work / temporaryName);
+            namesLeft = {kDocumentName, temporaryName};
+            break;
+        }
+        }
+        if (c.earlierDocument) WriteBytes(target, earlier);
+
+        EXPECT_FALSE(WriteClientInitDocument(target.c_str(), 7, "10.1.2.3", 1, 2, false)) << c.label;
+
+        const std::string log = TakeRunLog();
+        const std::string prefix = "Error writing file " + target + ".  Error ";
+        ASSERT_GT(log.size(), prefix.size() + 1) << c.label << ": " << log;
+        EXPECT_EQ(log.substr(0, prefix.size()), prefix) << c.label;
+        const std::string reason = log.substr(prefix.size(), log.size() - prefix.size() - 1);
+        EXPECT_EQ(log.back(), '\n') << c.label;
+        EXPECT_FALSE(reason.empty()) << c.label;
+        EXPECT_EQ(reason.find('\n'), std::string::npos) << c.label << ": " << log;
+        if (c.obstacle == Obstacle::MissingDirectory) {
+            EXPECT_EQ(reason, std::strerror(ENOENT)) << c.label;
+        }
+
+        std::sort(namesLeft.begin(), namesLeft.end());
+        EXPECT_EQ(NamesIn(work), namesLeft) << c.label;
+        if (c.earlierDocument) {
+            EXPECT_EQ(ReadBytes(target), earlier) << c.label;
+        }
+    }
+}
+
+// These two depend on the real screen, so each registration sets the display:
+// the ordinary run has none (the platform then reports 1024x768 at the origin);
+// the second runs alone under a 1600x900 Xvfb.
+class DefaultPlacement : public ClientInitWriter {
+protected:
+    std::string WriteWithDefaultSettings() {
+        StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
+        EXPECT_TRUE(WriteClientInitDocument(documentPath.c_str(), 7, "10.1.2.3", 0, 0, true));
+        std::string document = WithoutCarriageReturns(ReadBytes(documentPath));
+        return document.substr(0, document.find(" Width="));
+    }
+};
+
+TEST_F(DefaultPlacement, WithoutADisplay) {
+    EXPECT_EQ(WriteWithDefaultSettings(), "<?xml ?>\n<NorvaneInit Top=\"391\" Left=\"632\"");
+}
+
+TEST_F(DefaultPlacement, OnA1600x900Display) {
+    EXPECT_EQ(WriteWithDefaultSettings(), "<?xml ?>\n<NorvaneInit Top=\"523\" Left=\"1208\"");
+}
+
+}  // namespace
