@@ -1,0 +1,134 @@
+// The launcher's start-up through the real program: help, the run log's
+// destinations and the banner.
+#include <gtest/gtest.h>
+
+#include "program_directory.h"
+
+namespace {
+
+std::string ExpectedUsage(const ProgramDirectory& directory) {
+    return WithLineEnds(
+        "USAGE:\n"
+        "    -v [FILE] Optional: specify path and name of file for log.\n"
+        "       Use 1 to log to console, 0 to disable logging.\n"
+        "       (defaults to log to " + directory.File("Kestrup.log") + ")\n"
+        "    -f [FILE] Optional: Path and name of config XML file.\n"
+        "       (defaults to KestrupConfig.xml)\n"
+        "    -s IP address (or hostname) of Norvane Server on which video is stored\n"
+        "    -p Optional: TCP port number of Norvane Server (defaults to 22609)\n"
+        "    -c Camera number (from config XML) of desired video\n"
+        "    -d Search date (MMDDYYYY)\n"
+        "    -b Search begin time (HH:MM:SS)\n"
+        "    -e Search end time (HH:MM:SS)\n");
+}
+
+TEST(LauncherEndToEnd, HelpPrintsTheUsageTextAndTouchesNoLog) {
+    const std::vector<std::vector<std::string>> requests = {
+        {"-?"},
+        {"/?"},
+        {"-help"},
+        {"-HELP"},
+        {"/help"},
+        {"-c", "5", "-s", "host", "-?"},  // help comes before every other option
+        {"-v", "named.log", "-help"},
+        {"-v", "1", "-?"},
+    };
+    for (const auto& arguments : requests) {
+        ProgramDirectory directory;
+        ProgramRun run = directory.Run(arguments);
+        const std::string what = directory.CommandLineText(arguments);
+        EXPECT_EQ(run.exitStatus, 0) << what;
+        EXPECT_EQ(run.standardOutput, ExpectedUsage(directory)) << what;
+        EXPECT_EQ(run.standardError, "") << what;
+        EXPECT_FALSE(FileExists(directory.File("Kestrup.log"))) << what;
+        EXPECT_FALSE(FileExists(directory.File("named.log"))) << what;
+    }
+}
+
+TEST(LauncherEndToEnd, HelpInsideAWordIsNoHelpRequest) {
+    ProgramDirectory directory;
+    const std::vector<std::string> arguments = {"-s", "cam-?", "-f", "x/help"};
+    ProgramRun run = directory.Run(arguments);
+    EXPECT_EQ(run.standardOutput, "");
+    EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
+              ExpectedRecord(directory.CommandLineText(arguments)));
+}
+
+TEST(LauncherEndToEnd, TheRunLogGoesWhereTheVOptionSays) {
+    enum class Log { DefaultFile, NamedFile, StandardError, None };
+    struct Case {
+        std::vector<std::string> arguments;  // "<dir>" stands for the program directory
+        Log log;
+        std::string namedFile;  // for NamedFile, inside the program directory
+    } cases[] = {
+        {{}, Log::DefaultFile, ""},
+        {{"-c", "5"}, Log::DefaultFile, ""},
+        {{"-v", "0"}, Log::None, ""},
+        {{"-V", "0", "-c", "5"}, Log::None, ""},
+        {{"-v", "1"}, Log::StandardError, ""},
+        {{"/v", "1"}, Log::StandardError, ""},
+        {{"-v", "00"}, Log::NamedFile, "00"},  // "0" is compared as an exact text
+        {{"-v", "<dir>/named.log"}, Log::NamedFile, "named.log"},
+        {{"-vattached.log"}, Log::NamedFile, "attached.log"},
+        {{"-v", "<dir>/missing/run.log"}, Log::StandardError, ""},
+        {{"-v", "<dir>"}, Log::StandardError, ""},  // a directory cannot be a log file
+    };
+    for (auto& c : cases) {
+        ProgramDirectory directory;
+        for (auto& argument : c.arguments) {
+            auto at = argument.find("<dir>/");
+            if (at != std::string::npos) argument = directory.File(argument.substr(at + 6));
+            if (argument == "<dir>") argument = directory.Path();
+        }
+        const std::string commandLine = directory.CommandLineText(c.arguments);
+        ProgramRun run = directory.Run(c.arguments);
+        EXPECT_EQ(run.exitStatus, 0) << commandLine;
+        EXPECT_EQ(run.standardOutput, "") << commandLine;
+
+        const std::string record = ExpectedRecord(commandLine);
+        std::string expectedError = c.log == Log::StandardError ? record : "";
+        EXPECT_EQ(MaskedTimes(run.standardError), expectedError) << commandLine;
+
+        const bool defaultLog = c.log == Log::DefaultFile;
+        EXPECT_EQ(FileExists(directory.File("Kestrup.log")), defaultLog) << commandLine;
+        if (defaultLog) {
+            EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))), record) << commandLine;
+        }
+        if (c.log == Log::NamedFile) {
+            EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File(c.namedFile))), record) << commandLine;
+        }
+        if (c.log == Log::None || c.log == Log::StandardError) {
+            std::string expectedFiles = ListDirectory(directory.Path());
+            EXPECT_EQ(expectedFiles.find('\n'), expectedFiles.size() - 1)
+                << "only the program itself: " << expectedFiles;
+        }
+    }
+}
+
+TEST(LauncherEndToEnd, RunsAppendTheirRecordsToOneLog) {
+    ProgramDirectory directory;
+    const std::vector<std::string> first = {"-c", "1"};
+    const std::vector<std::string> second = {"-c", "2", "-s", "host"};
+    directory.Run(first);
+    directory.Run(second);
+    EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
+              ExpectedRecord(directory.CommandLineText(first)) +
+                  ExpectedRecord(directory.CommandLineText(second)));
+}
+
+// Argument 0 is not searched for options: a directory named like an option
+// does not move the log.
+TEST(LauncherEndToEnd, TheProgramPathIsNotReadAsOptions) {
+    const std::string directories[] = {"site -v1", "cam-viewer", "x -help", "data -d1"};
+    for (const auto& name : directories) {
+        ProgramDirectory directory(name);
+        ProgramRun run = directory.Run({});
+        EXPECT_EQ(run.standardOutput, "") << name;
+        EXPECT_EQ(run.standardError, "") << name;
+        EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
+                  ExpectedRecord(directory.CommandLineText({})))
+            << name;
+    }
+}
+
+}  // namespace

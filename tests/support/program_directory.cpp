@@ -1,0 +1,83 @@
+#include "program_directory.h"
+
+#include <filesystem>
+
+#include "platform.h"
+
+namespace {
+
+constexpr const char kClientName[] = "norvclient.exe";
+constexpr const char kBannerStart[] = "Kestrup v1.1.1.27804 executing at: ";
+
+std::string programUnderTest;
+std::string standInClient;
+
+std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+
+}  // namespace
+
+void SetProgramsUnderTest(const std::string& program, const std::string& client) {
+    programUnderTest = std::filesystem::absolute(program).string();
+    standInClient = client.empty() ? client : std::filesystem::absolute(client).string();
+}
+
+const std::string& StandInClient() { return standInClient; }
+
+ProgramDirectory::ProgramDirectory(const std::string& subdirectory) : scratch_("kestrup-e2e") {
+    path_ = subdirectory.empty() ? scratch_.Path() : MakeDirectory(scratch_.File(subdirectory));
+    program_ = File(FileName(programUnderTest));
+    CopyFileTo(programUnderTest, program_);
+    std::filesystem::permissions(program_, std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+}
+
+std::string ProgramDirectory::File(const std::string& name) const { return path_ + PathSeparator() + name; }
+
+void ProgramDirectory::AddStandInClient() const {
+    const std::string client = File(kClientName);
+    CopyFileTo(standInClient, client);
+    std::filesystem::permissions(client, std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+}
+
+ProgramRun ProgramDirectory::Run(const std::vector<std::string>& arguments) const {
+    ProgramRun run;
+    if (!RunProgramAndWait(program_, arguments, path_, run)) run.exitStatus = -1;
+    return run;
+}
+
+std::string ProgramDirectory::CommandLineText(const std::vector<std::string>& arguments) const {
+    std::string text = program_ + " ";
+    for (const auto& argument : arguments) text += argument + " ";
+    return text;
+}
+
+std::string WithLineEnds(const std::string& text) {
+    std::string converted;
+    for (char c : text) {
+        if (c == '\n') converted += TextLineEnd();
+        else converted += c;
+    }
+    return converted;
+}
+
+std::string ExpectedRecord(const std::string& commandLineText, const std::string& lines) {
+    return WithLineEnds(std::string("\n") + kBannerStart + "<time>\nCommand Line: " + commandLineText +
+                        "\n" + lines);
+}
+
+std::string MaskedTimes(const std::string& text) {
+    std::string masked;
+    std::string::size_type from = 0;
+    for (;;) {
+        auto banner = text.find(kBannerStart, from);
+        if (banner == std::string::npos) break;
+        auto timeStart = banner + sizeof kBannerStart - 1;
+        auto timeEnd = text.find_first_of("\r\n", timeStart);
+        if (timeEnd == std::string::npos) timeEnd = text.size();
+        masked += text.substr(from, timeStart - from);
+        if (timeEnd > timeStart) masked += "<time>";
+        from = timeEnd;
+    }
+    return masked + text.substr(from);
+}

@@ -1,0 +1,51 @@
+// A scratch program directory holding a copy of the program under test, and the
+// expected texts of its runs.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "program_runner.h"
+#include "scratch_directory.h"
+
+// Given on the test program's command line: the built program, and the
+// stand-in client (empty where a test program does not use one).
+void SetProgramsUnderTest(const std::string& program, const std::string& client);
+const std::string& StandInClient();
+
+class ProgramDirectory {
+public:
+    // subdirectory: where inside the scratch directory the program is put
+    // (empty: the scratch directory itself).
+    explicit ProgramDirectory(const std::string& subdirectory = "");
+
+    const std::string& Path() const { return path_; }
+    const std::string& Program() const { return program_; }
+    std::string File(const std::string& name) const;
+
+    // Puts the stand-in client into the directory as the client program.
+    void AddStandInClient() const;
+
+    // Runs the program here, with this directory as the working directory.
+    ProgramRun Run(const std::vector<std::string>& arguments) const;
+
+    // The command line text the program logs for these arguments.
+    std::string CommandLineText(const std::vector<std::string>& arguments) const;
+
+private:
+    ScratchDirectory scratch_;
+    std::string path_;
+    std::string program_;
+};
+
+// text with each '\n' written as the platform's text line end.
+std::string WithLineEnds(const std::string& text);
+
+// A run's record in the run log: the empty line, the banner and the command line,
+// then the given lines, all with the platform's line ends. The banner's time of
+// day stands as "<time>"; compare against MaskedTimes().
+std::string ExpectedRecord(const std::string& commandLineText, const std::string& lines = "");
+
+// text with every banner's time of day replaced by "<time>"; an empty time of
+// day is left empty, so that it fails the comparison.
+std::string MaskedTimes(const std::string& text);

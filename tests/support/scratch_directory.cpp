@@ -1,0 +1,66 @@
+#include "scratch_directory.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "platform.h"
+
+namespace fs = std::filesystem;
+
+ScratchDirectory::ScratchDirectory(const std::string& nameHint) {
+    static int created = 0;
+    fs::path base = fs::temp_directory_path();
+    for (;;) {
+        fs::path candidate = base / (nameHint + "-" + std::to_string(CurrentProcessId()) + "-" +
+                                     std::to_string(++created));
+        std::error_code error;
+        if (fs::create_directory(candidate, error)) {
+            path_ = candidate.string();
+            return;
+        }
+        if (error) throw fs::filesystem_error("cannot make a scratch directory", candidate, error);
+    }
+}
+
+ScratchDirectory::~ScratchDirectory() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+std::string ScratchDirectory::File(const std::string& name) const { return path_ + PathSeparator() + name; }
+
+bool FileExists(const std::string& path) {
+    std::error_code ignored;
+    return fs::exists(path, ignored);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string MakeDirectory(const std::string& path) {
+    fs::create_directories(path);
+    return path;
+}
+
+void CopyFileTo(const std::string& from, const std::string& to) {
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
+std::string ListDirectory(const std::string& path) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    std::string listing;
+    for (const auto& name : names) listing += name + "\n";
+    return listing;
+}
