@@ -3,6 +3,7 @@
 // so nothing above this header knows which system it runs on.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 // Full path of the running program file, as the operating system reports it.
@@ -58,3 +59,8 @@ std::string ProgramCommandLine(const std::string& programPath, const std::string
 // be started.
 bool StartProgram(const std::string& programPath, const std::string& argument,
                   const std::string& workingDirectory);
+
+// Opens path for reading as text, but only when it is a regular file: a
+// directory, a named pipe or a device gives null, and the call never waits for
+// a writer or a device. The caller closes the stream with fclose.
+std::FILE* OpenRegularFileForReading(const std::string& path);

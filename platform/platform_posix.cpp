@@ -158,3 +158,20 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     posix_spawn_file_actions_destroy(&actions);
     return started;
 }
+
+// O_NONBLOCK keeps the open of a named pipe without a writer from waiting; the
+// descriptor is checked before any read, so nothing else is affected by it.
+std::FILE* OpenRegularFileForReading(const std::string& path) {
+    int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (descriptor < 0) return nullptr;
+    struct stat status;
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(descriptor);
+        return nullptr;
+    }
+    int flags = fcntl(descriptor, F_GETFL);
+    if (flags >= 0) fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
+    std::FILE* file = fdopen(descriptor, "r");
+    if (file == nullptr) close(descriptor);
+    return file;
+}

@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -145,4 +148,25 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
     return true;
+}
+
+// A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, and a pipe or
+// a device (NUL, CON, COM1) reports a type other than FILE_TYPE_DISK. The C
+// runtime then reads the handle in text mode, as fopen(path, "r") would.
+std::FILE* OpenRegularFileForReading(const std::string& path) {
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_TEXT);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "r");
+    if (file == nullptr) _close(descriptor);
+    return file;
 }
