@@ -1,0 +1,172 @@
+#include "site_config_reader.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include <tinyxml.h>
+
+#include "camera_directory.h"
+#include "platform.h"
+#include "run_log.h"
+#include "xml_nesting_check.h"
+
+namespace {
+
+constexpr char kCouldNotOpenFile[] = "Could not open file %s\n";
+// TinyXML's descriptions carry no line end, and neither does this line.
+constexpr char kXmlError[] = "Cmd line configuration document XML error: %s";
+constexpr char kFoundConfig[] = "Found Config XML element\n";
+constexpr char kConfigNotFound[] = "Config XML element not found in file %s\n";
+constexpr char kFoundSystem[] = "Found %s system XML element\n";
+constexpr char kInvalidCamera[] = "Found invalid config for System %s, Camera Number %d in file %s\n";
+constexpr char kNoValidCamera[] = "No valid camera found in file %s\n";
+
+// Descriptions for texts refused before TinyXML sees them, in TinyXML's style.
+constexpr char kNestedTooDeeply[] = "Error document nested too deeply.";
+constexpr char kHoldsNullCharacter[] = "Error null character in document.";
+
+constexpr char kConfigElement[] = "Config";
+constexpr char kSystemElement[] = "System";
+constexpr char kCameraElement[] = "Camera";
+constexpr char kInputElement[] = "Input";
+constexpr char kAllowExpansionAttribute[] = "AllowExpansion";
+constexpr char kWidthAttribute[] = "Width";
+constexpr char kHeightAttribute[] = "Height";
+constexpr char kLeftAttribute[] = "Left";
+constexpr char kTopAttribute[] = "Top";
+constexpr char kIpAddrAttribute[] = "IPAddr";
+constexpr char kNumberAttribute[] = "Number";
+constexpr char kNameAttribute[] = "Name";
+constexpr char kDeviceAttribute[] = "Device";
+
+// The client's window grows by this much to make room for its expansion controls.
+constexpr int kExpansionExtraHeight = 48;
+
+constexpr size_t kReadChunkSize = 64 * 1024;
+
+// The whole file as text (line ends as the C runtime's text mode gives them).
+// False when path is not a regular file that can be opened for reading.
+bool ReadFileText(const std::string& path, std::string& text) {
+    std::FILE* file = OpenRegularFileForReading(path);
+    if (file == nullptr) return false;
+    text.clear();
+    char chunk[kReadChunkSize];
+    size_t count;
+    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, count);
+    std::fclose(file);
+    return true;
+}
+
+const char* RefusalDescription(XmlTextCheck check) {
+    return check == XmlTextCheck::HoldsNullCharacter ? kHoldsNullCharacter : kNestedTooDeeply;
+}
+
+// Each setting changes only when its attribute reads as an integer.
+void ReadWindowSettings(const TiXmlElement& config) {
+    ClientWindowSettings& settings = TheClientWindowSettings();
+    int value = 0;
+    if (config.QueryIntAttribute(kAllowExpansionAttribute, &value) == TIXML_SUCCESS) {
+        settings.AllowExpansion = value;
+        // A Height attribute, read next, replaces the sum outright.
+        if (value != 0) settings.Height += kExpansionExtraHeight;
+    }
+    if (config.QueryIntAttribute(kWidthAttribute, &value) == TIXML_SUCCESS) settings.Width = value;
+    if (config.QueryIntAttribute(kHeightAttribute, &value) == TIXML_SUCCESS) settings.Height = value;
+    if (config.QueryIntAttribute(kLeftAttribute, &value) == TIXML_SUCCESS) settings.Left = value;
+    if (config.QueryIntAttribute(kTopAttribute, &value) == TIXML_SUCCESS) settings.Top = value;
+}
+
+enum class CameraOutcome { Stored, NumberNotInteger, InputMissing, InputInvalid };
+
+CameraOutcome ReadCamera(const TiXmlElement& camera, const std::string& systemAddress,
+                         const std::string& path) {
+    CameraRecord record;
+    int number = 0;
+    if (camera.QueryIntAttribute(kNumberAttribute, &number) != TIXML_SUCCESS) {
+        return CameraOutcome::NumberNotInteger;
+    }
+    std::string key = MakeCameraKey(systemAddress, number);
+    const TiXmlElement* input = camera.FirstChildElement(kInputElement);
+    if (input == nullptr) return CameraOutcome::InputMissing;
+
+    const std::string* name = input->Attribute(std::string(kNameAttribute));
+    const std::string* inputNumber = input->Attribute(std::string(kNumberAttribute));
+    const std::string* device = input->Attribute(std::string(kDeviceAttribute));
+    record.systemAddress = systemAddress;
+    if (name != nullptr) record.inputName = *name;
+    if (inputNumber != nullptr) record.inputNumber = *inputNumber;
+    if (device != nullptr) record.device = *device;
+
+    if (name == nullptr && inputNumber == nullptr) {
+        WriteLogLine(kInvalidCamera, systemAddress.c_str(), number, path.c_str());
+        return CameraOutcome::InputInvalid;
+    }
+    StoreCamera(key, record);
+    return CameraOutcome::Stored;
+}
+
+// The number of cameras stored from this system; a system without an address
+// is passed over whole.
+int ReadSystem(const TiXmlElement& system, const std::string& path) {
+    const std::string* address = system.Attribute(std::string(kIpAddrAttribute));
+    if (address == nullptr) return 0;
+    WriteLogLine(kFoundSystem, address->c_str());
+    int stored = 0;
+    for (const TiXmlElement* camera = system.FirstChildElement(kCameraElement); camera != nullptr;
+         camera = camera->NextSiblingElement(kCameraElement)) {
+        if (ReadCamera(*camera, *address, path) == CameraOutcome::Stored) ++stored;
+    }
+    return stored;
+}
+
+// The document's first element when it is "Config", else null. The extraction
+// normally leaves only that one element, but a text that TinyXML misreads can
+// leave later top-level elements in the document too; they are never read.
+const TiXmlElement* FindConfigElement(const TiXmlDocument& document) {
+    const TiXmlElement* config = document.FirstChildElement(kConfigElement);
+    return config != nullptr && config == document.FirstChildElement() ? config : nullptr;
+}
+
+}  // namespace
+
+bool ReadSiteConfiguration(const std::string& path) {
+    std::string text;
+    if (!ReadFileText(path, text)) {
+        WriteLogLine(kCouldNotOpenFile, path.c_str());
+        return false;
+    }
+    // TinyXML recurses once per level and would exhaust the stack on a deep text.
+    XmlTextCheck check = CheckXmlTextNesting(text);
+    if (check != XmlTextCheck::Readable) {
+        WriteLogLine(kXmlError, RefusalDescription(check));
+        return false;
+    }
+
+    TiXmlDocument document;
+    {
+        std::istringstream stream(text);
+        stream >> document;
+    }
+    if (document.Error()) {
+        WriteLogLine(kXmlError, document.ErrorDesc());
+        return false;
+    }
+    const TiXmlElement* config = FindConfigElement(document);
+    if (config == nullptr) {
+        WriteLogLine(kConfigNotFound, path.c_str());
+        return false;
+    }
+    WriteLogLine(kFoundConfig);
+    ReadWindowSettings(*config);
+
+    int stored = 0;
+    for (const TiXmlElement* system = config->FirstChildElement(kSystemElement); system != nullptr;
+         system = system->NextSiblingElement(kSystemElement)) {
+        stored += ReadSystem(*system, path);
+    }
+    if (stored == 0) {
+        WriteLogLine(kNoValidCamera, path.c_str());
+        return false;
+    }
+    return true;
+}

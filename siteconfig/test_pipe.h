@@ -1,0 +1,21 @@
+// A named pipe that nobody writes to, for showing that the reader refuses it
+// instead of waiting: a FIFO on POSIX, a pipe under \\.\pipe\ on Windows.
+#pragma once
+
+#include <string>
+
+class TestPipe {
+public:
+    TestPipe();
+    ~TestPipe();
+    TestPipe(const TestPipe&) = delete;
+    TestPipe& operator=(const TestPipe&) = delete;
+
+    // Empty when the pipe could not be made.
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string directory_;  // POSIX: the scratch directory holding the FIFO
+    void* handle_ = nullptr;  // Windows: the server end, kept open
+};

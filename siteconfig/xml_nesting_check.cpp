@@ -1,0 +1,402 @@
+#include "xml_nesting_check.h"
+
+#include <cstring>
+
+// Both readings below follow TinyXML 2.6.2 byte for byte where it decides what
+// is markup: where its rules differ from XML's (a comment "<!-->" ends at once
+// in the extraction, an unknown "<!...>" ends at its first '>'), the count must
+// follow TinyXML, or a text could hide levels from the count that TinyXML still
+// recurses into.
+
+namespace {
+
+constexpr char kCdataStart[] = "<![CDATA[";
+constexpr size_t kCdataStartLength = sizeof kCdataStart - 1;
+constexpr char kCommentStart[] = "<!--";
+constexpr char kCommentEnd[] = "-->";
+constexpr char kCdataEnd[] = "]]>";
+constexpr char kDeclarationStart[] = "<?xml";
+// The declaration's attributes that TinyXML's parser reads with quoting.
+const char* const kDeclarationAttributes[] = {"version", "encoding", "standalone"};
+
+bool IsSpace(unsigned char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// TinyXML takes every byte from 127 up as a letter.
+bool IsLetter(unsigned char c) { return c >= 127 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool IsNameStart(unsigned char c) { return IsLetter(c) || c == '_'; }
+
+bool IsNameCharacter(unsigned char c) {
+    return IsLetter(c) || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.' || c == ':';
+}
+
+bool StartsWith(const char* text, size_t at, size_t end, const char* prefix, bool ignoreCase) {
+    size_t length = std::strlen(prefix);
+    if (end - at < length) return false;
+    for (size_t i = 0; i < length; ++i) {
+        unsigned char c = static_cast<unsigned char>(text[at + i]);
+        if (ignoreCase && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c - 'A' + 'a');
+        if (c != static_cast<unsigned char>(prefix[i])) return false;
+    }
+    return true;
+}
+
+enum class NodeKind { Declaration, Comment, Cdata, Unknown, Element };
+
+// What TinyXML makes of markup that starts with '<' at `at` and whose text ends
+// at `end` (the extraction decides on what it has read so far).
+NodeKind ClassifyNode(const char* text, size_t at, size_t end) {
+    if (StartsWith(text, at, end, kDeclarationStart, true)) return NodeKind::Declaration;
+    if (StartsWith(text, at, end, kCommentStart, false)) return NodeKind::Comment;
+    if (StartsWith(text, at, end, kCdataStart, false)) return NodeKind::Cdata;
+    if (StartsWith(text, at, end, "<!", false)) return NodeKind::Unknown;
+    if (end - at >= 2 && IsNameStart(static_cast<unsigned char>(text[at + 1]))) return NodeKind::Element;
+    return NodeKind::Unknown;
+}
+
+// The stream extraction: it copies characters until the first top-level element
+// is complete, judging markup by '>' alone (quotes mean nothing to it), and
+// recurses once per element it believes open.
+class StreamedReading {
+public:
+    StreamedReading(const std::string& text, int depthLimit) : text_(text), limit_(depthLimit) {}
+
+    StreamedExtent Run() {
+        ReadDocument();
+        result_.length = pos_;
+        return result_;
+    }
+
+private:
+    // The next character as the stream gives it: 0 for a null, -1 at the end.
+    int Peek() const { return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_]) : -1; }
+
+    // A null or the end stops the extraction; TinyXML would loop forever on the
+    // null inside an element, so it is reported.
+    bool Stopped(int c) {
+        if (c > 0) return false;
+        if (c == 0) result_.stoppedAtNull = true;
+        return true;
+    }
+
+    bool Back(size_t distance, char expected) const {
+        return pos_ >= distance && text_[pos_ - distance] == expected;
+    }
+
+    void ReadDocument() {
+        for (;;) {
+            int c = Peek();
+            if (c == '<') break;
+            if (Stopped(c)) return;
+            ++pos_;
+        }
+        for (;;) {
+            size_t tokenStart = pos_;
+            for (;;) {
+                int c = Peek();
+                if (c == '>') break;
+                if (Stopped(c)) return;
+                ++pos_;
+            }
+            size_t at = tokenStart;
+            while (at < pos_ && IsSpace(static_cast<unsigned char>(text_[at]))) ++at;
+            if (at == pos_ || text_[at] != '<') return;
+            NodeKind kind = ClassifyNode(text_.data(), at, pos_);
+            if (kind == NodeKind::Element) {
+                ReadElement();
+                return;
+            }
+            if (!ReadRestOfNode(kind)) return;
+        }
+    }
+
+    // The rest of a node that is not an element, from just after its opening
+    // text; false when the extraction stopped inside it.
+    bool ReadRestOfNode(NodeKind kind) {
+        for (;;) {
+            int c = Peek();
+            if (Stopped(c)) return false;
+            ++pos_;
+            if (c != '>') continue;
+            if (kind == NodeKind::Comment && !(Back(2, '-') && Back(3, '-'))) continue;
+            if (kind == NodeKind::Cdata && !(Back(2, ']') && Back(3, ']'))) continue;
+            return true;
+        }
+    }
+
+    // The rest of an element's start tag, through its '>'; false when stopped.
+    // selfClosed when the tag ended in "/>".
+    bool ReadRestOfStartTag(bool& selfClosed) {
+        for (;;) {
+            int c = Peek();
+            if (Stopped(c)) return false;
+            ++pos_;
+            if (c == '>') {
+                selfClosed = Back(2, '/');
+                return true;
+            }
+        }
+    }
+
+    bool Enter(int depth) {
+        if (depth > result_.deepest) result_.deepest = depth;
+        return depth <= limit_;
+    }
+
+    void ReadElement() {
+        bool selfClosed = false;
+        if (!Enter(1) || !ReadRestOfStartTag(selfClosed) || selfClosed) return;
+        int depth = 1;
+        while (depth > 0) {
+            while (pos_ < text_.size() && IsSpace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+            if (Peek() != '<') {
+                for (;;) {
+                    int c = Peek();
+                    if (c == '<') break;
+                    if (Stopped(c)) return;
+                    ++pos_;
+                }
+                continue;
+            }
+            size_t tokenStart = pos_;
+            bool closing = false;
+            bool firstFound = false;
+            for (;;) {
+                int c = Peek();
+                if (Stopped(c)) return;
+                if (c == '>') break;
+                ++pos_;
+                if (c == '[' && pos_ >= kCdataStartLength &&
+                    text_.compare(pos_ - kCdataStartLength, kCdataStartLength, kCdataStart) == 0) {
+                    break;
+                }
+                if (!firstFound && c != '<' && !IsSpace(static_cast<unsigned char>(c))) {
+                    firstFound = true;
+                    closing = c == '/';
+                }
+            }
+            if (closing) {
+                if (Stopped(Peek())) return;
+                ++pos_;
+                --depth;
+                continue;
+            }
+            NodeKind kind = ClassifyNode(text_.data(), tokenStart, pos_);
+            if (kind != NodeKind::Element) {
+                if (!ReadRestOfNode(kind)) return;
+                continue;
+            }
+            if (!Enter(depth + 1) || !ReadRestOfStartTag(selfClosed)) return;
+            if (!selfClosed) ++depth;
+        }
+    }
+
+    const std::string& text_;
+    const int limit_;
+    size_t pos_ = 0;
+    StreamedExtent result_;
+};
+
+// The parser: it honours quoted attribute values, and recurses once per element
+// of the tree it builds. Where it would report an error it stops, and so does
+// the count.
+class ParsedReading {
+public:
+    ParsedReading(const char* text, size_t length, int depthLimit)
+        : text_(text), end_(length), limit_(depthLimit) {
+        // The parser reads a C string: it ends at the first null.
+        const void* null = std::memchr(text, '\0', length);
+        if (null != nullptr) end_ = static_cast<size_t>(static_cast<const char*>(null) - text);
+    }
+
+    int Run() {
+        for (;;) {
+            SkipSpace();
+            if (AtEnd() || text_[pos_] != '<') break;
+            NodeKind kind = ClassifyNode(text_, pos_, end_);
+            bool read = kind == NodeKind::Element ? ReadElement() : ReadOtherNode(kind);
+            if (!read) break;
+        }
+        return deepest_;
+    }
+
+private:
+    bool AtEnd() const { return pos_ >= end_; }
+    unsigned char At(size_t i) const { return static_cast<unsigned char>(text_[i]); }
+
+    // White space, and the byte order marks that TinyXML skips as white space
+    // when it reads UTF-8.
+    void SkipSpace() {
+        while (!AtEnd()) {
+            if (end_ - pos_ >= 3 && At(pos_) == 0xEF &&
+                ((At(pos_ + 1) == 0xBB && At(pos_ + 2) == 0xBF) ||
+                 (At(pos_ + 1) == 0xBF && (At(pos_ + 2) == 0xBE || At(pos_ + 2) == 0xBF)))) {
+                pos_ += 3;
+            } else if (IsSpace(At(pos_))) {
+                ++pos_;
+            } else {
+                break;
+            }
+        }
+    }
+
+    // Moves past the next occurrence of what; false when there is none.
+    bool SkipPast(const char* what) {
+        size_t length = std::strlen(what);
+        for (size_t i = pos_; i + length <= end_; ++i) {
+            if (std::memcmp(text_ + i, what, length) == 0) {
+                pos_ = i + length;
+                return true;
+            }
+        }
+        pos_ = end_;
+        return false;
+    }
+
+    bool SkipName() {
+        if (AtEnd() || !IsNameStart(At(pos_))) return false;
+        while (!AtEnd() && IsNameCharacter(At(pos_))) ++pos_;
+        return true;
+    }
+
+    bool ReadAttribute() {
+        SkipSpace();
+        if (!SkipName()) return false;
+        SkipSpace();
+        if (AtEnd() || text_[pos_] != '=') return false;
+        ++pos_;
+        SkipSpace();
+        if (AtEnd()) return false;
+        char quote = text_[pos_];
+        if (quote == '"' || quote == '\'') {
+            ++pos_;
+            const char closing[] = {quote, '\0'};
+            return SkipPast(closing);
+        }
+        while (!AtEnd() && !IsSpace(At(pos_)) && text_[pos_] != '/' && text_[pos_] != '>') {
+            if (text_[pos_] == '"' || text_[pos_] == '\'') return false;
+            ++pos_;
+        }
+        return true;
+    }
+
+    bool ReadDeclaration() {
+        pos_ += std::strlen(kDeclarationStart);
+        for (;;) {
+            if (AtEnd()) return false;
+            if (text_[pos_] == '>') {
+                ++pos_;
+                return true;
+            }
+            SkipSpace();
+            if (AtEnd()) return false;
+            bool quoted = false;
+            for (const char* name : kDeclarationAttributes) {
+                quoted = quoted || StartsWith(text_, pos_, end_, name, true);
+            }
+            if (quoted) {
+                if (!ReadAttribute()) return false;
+            } else {
+                while (!AtEnd() && text_[pos_] != '>' && !IsSpace(At(pos_))) ++pos_;
+            }
+        }
+    }
+
+    bool ReadOtherNode(NodeKind kind) {
+        switch (kind) {
+            case NodeKind::Declaration:
+                return ReadDeclaration();
+            case NodeKind::Comment:
+                pos_ += std::strlen(kCommentStart);
+                return SkipPast(kCommentEnd);
+            case NodeKind::Cdata:
+                pos_ += kCdataStartLength;
+                return SkipPast(kCdataEnd);
+            default:
+                ++pos_;
+                return SkipPast(">");
+        }
+    }
+
+    // From '<' through the start tag's end; selfClosed for "/>". Counts the
+    // element's level before anything else, so that the limit holds for leaves.
+    bool ReadStartTag(int depth, bool& selfClosed) {
+        if (depth > deepest_) deepest_ = depth;
+        if (depth > limit_) return false;
+        ++pos_;
+        if (!SkipName()) return false;
+        for (;;) {
+            SkipSpace();
+            if (AtEnd()) return false;
+            if (text_[pos_] == '/') {
+                ++pos_;
+                if (AtEnd() || text_[pos_] != '>') return false;
+                ++pos_;
+                selfClosed = true;
+                return true;
+            }
+            if (text_[pos_] == '>') {
+                ++pos_;
+                selfClosed = false;
+                return true;
+            }
+            if (!ReadAttribute()) return false;
+        }
+    }
+
+    bool ReadElement() {
+        bool selfClosed = false;
+        if (!ReadStartTag(1, selfClosed)) return false;
+        int depth = selfClosed ? 0 : 1;
+        while (depth > 0) {
+            SkipSpace();
+            if (AtEnd()) return false;
+            if (text_[pos_] != '<') {
+                if (!SkipPast("<")) return false;
+                --pos_;
+                continue;
+            }
+            if (end_ - pos_ >= 2 && text_[pos_ + 1] == '/') {
+                if (!SkipPast(">")) return false;
+                --depth;
+                continue;
+            }
+            NodeKind kind = ClassifyNode(text_, pos_, end_);
+            if (kind != NodeKind::Element) {
+                if (!ReadOtherNode(kind)) return false;
+                continue;
+            }
+            if (!ReadStartTag(depth + 1, selfClosed)) return false;
+            if (!selfClosed) ++depth;
+        }
+        return true;
+    }
+
+    const char* text_;
+    size_t end_;
+    const int limit_;
+    size_t pos_ = 0;
+    int deepest_ = 0;
+};
+
+}  // namespace
+
+StreamedExtent MeasureStreamedExtent(const std::string& text, int depthLimit) {
+    return StreamedReading(text, depthLimit).Run();
+}
+
+int MeasureParsedNesting(const std::string& text, int depthLimit) {
+    return ParsedReading(text.data(), text.size(), depthLimit).Run();
+}
+
+XmlTextCheck CheckXmlTextNesting(const std::string& text) {
+    StreamedExtent streamed = MeasureStreamedExtent(text, kMaxStreamedNesting);
+    if (streamed.stoppedAtNull) return XmlTextCheck::HoldsNullCharacter;
+    if (streamed.deepest > kMaxStreamedNesting) return XmlTextCheck::NestedTooDeeply;
+    // The parser sees only what the extraction took in.
+    int parsed = ParsedReading(text.data(), streamed.length, kMaxElementNesting).Run();
+    if (parsed > kMaxElementNesting) return XmlTextCheck::NestedTooDeeply;
+    return XmlTextCheck::Readable;
+}
