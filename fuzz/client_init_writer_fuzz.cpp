@@ -1,0 +1,102 @@
+// WriteClientInitDocument over a fuzzed camera record, window settings and
+// request. A camera that is in the directory gives a document that reads back
+// with the request's system and the settings' size; one that is not gives
+// false and no file. No run leaves its temporary file behind.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include <tinyxml.h>
+#include <unistd.h>
+
+#include "camera_directory.h"
+#include "client_init_writer.h"
+#include "fuzz_input.h"
+#include "platform.h"
+#include "run_log.h"
+#include "scratch_directory.h"
+
+namespace {
+
+constexpr const char kDocumentName[] = "nVCmdLine.xml";
+constexpr const char kLogName[] = "Kestrup.log";
+
+bool IsPrintableAscii(const std::string& text) {
+    for (char c : text) {
+        if (c < 0x20 || c > 0x7e) return false;
+    }
+    return true;
+}
+
+bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// The document at path parses, and carries the expected size and system name.
+bool ReadsBack(const std::string& path, const ClientWindowSettings& settings, const std::string& systemText,
+               bool live) {
+    // The document declares no encoding and carries 8-bit names as they are,
+    // so it is read back byte for byte, not as UTF-8.
+    TiXmlDocument document;
+    if (!document.LoadFile(path, TIXML_ENCODING_LEGACY)) return false;
+    const TiXmlElement* root = document.FirstChildElement("NorvaneInit");
+    if (root == nullptr) return false;
+    int width = 0;
+    int height = 0;
+    if (root->QueryIntAttribute("Width", &width) != TIXML_SUCCESS || width != settings.Width) return false;
+    if (root->QueryIntAttribute("Height", &height) != TIXML_SUCCESS || height != settings.Height) return false;
+    const TiXmlElement* mode = root->FirstChildElement(live ? "Live" : "Search");
+    if (mode == nullptr) return false;
+    const TiXmlElement* system = mode->FirstChildElement("System");
+    if (system == nullptr) return false;
+    // Only plain printable text is sure to come back byte for byte through XML.
+    if (IsPrintableAscii(systemText)) {
+        const std::string* name = system->Attribute(std::string("Name"));
+        if (name == nullptr || *name != systemText) return false;
+    }
+    return system->FirstChildElement("Video") != nullptr;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const ScratchDirectory scratch;
+    const std::string documentPath = scratch.File(kDocumentName);
+    const std::string logPath = scratch.File(kLogName);
+    const std::string temporaryPath = documentPath + "." + std::to_string(CurrentProcessId()) + ".tmp";
+
+    FuzzInput bytes(data, size);
+    ClientWindowSettings& settings = TheClientWindowSettings();
+    settings.Width = bytes.TakeInt32();
+    settings.Height = bytes.TakeInt32();
+    settings.Left = bytes.TakeBool() ? -1 : bytes.TakeInt32();
+    settings.Top = bytes.TakeBool() ? -1 : bytes.TakeInt32();
+    settings.AllowExpansion = bytes.TakeInt32();
+    const int cameraNumber = bytes.TakeInt32();
+    const int beginTime = bytes.TakeInt32();
+    const int endTime = bytes.TakeInt32();
+    const bool live = bytes.TakeBool();
+    const bool stored = bytes.TakeBool();
+    const std::string systemText = bytes.TakeText();
+    CameraRecord record;
+    record.systemAddress = systemText;
+    record.inputName = bytes.TakeText();
+    record.inputNumber = bytes.TakeText();
+    record.device = bytes.TakeRest();
+
+    TheCameraDirectory().clear();
+    if (stored) StoreCamera(MakeCameraKey(systemText, cameraNumber), record);
+    std::remove(documentPath.c_str());
+    if (!SetRunLogToFile(logPath)) std::abort();
+
+    const bool written =
+        WriteClientInitDocument(documentPath.c_str(), cameraNumber, systemText, beginTime, endTime, live);
+    CloseRunLog();
+    std::remove(logPath.c_str());
+
+    if (written != stored) std::abort();
+    if (Exists(temporaryPath)) std::abort();
+    if (written != Exists(documentPath)) std::abort();
+    if (written && !ReadsBack(documentPath, settings, systemText, live)) std::abort();
+    return 0;
+}

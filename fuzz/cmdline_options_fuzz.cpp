@@ -1,0 +1,35 @@
+// GetCmdLineOption and GetCmdLineOptionInt over fuzzed command line texts and
+// option names: no fault, and a value that is a space-free piece of the text.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "cmdline_options.h"
+#include "fuzz_input.h"
+
+namespace {
+
+constexpr int kUntouched = 12345;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzInput bytes(data, size);
+    const std::string option = bytes.TakeText();
+    const std::string commandLine = bytes.TakeRest();
+
+    std::string value = "stale";
+    const bool found = GetCmdLineOption(commandLine, option, value);
+    if (!found && !value.empty()) std::abort();
+    if (found && (value.find(' ') != std::string::npos || commandLine.find(value) == std::string::npos)) {
+        std::abort();
+    }
+
+    int number = kUntouched;
+    const bool foundInt = GetCmdLineOptionInt(commandLine, option, number);
+    if (foundInt != found) std::abort();
+    if (!foundInt && number != kUntouched) std::abort();
+    if (foundInt && number != SaturatingAtoi(value)) std::abort();
+    return 0;
+}
