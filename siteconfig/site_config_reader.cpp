@@ -24,6 +24,7 @@ constexpr char kNoValidCamera[] = "No valid camera found in file %s\n";
 // Descriptions for texts refused before TinyXML sees them, in TinyXML's style.
 constexpr char kNestedTooDeeply[] = "Error document nested too deeply.";
 constexpr char kHoldsNullCharacter[] = "Error null character in document.";
+constexpr char kCdataInEndTag[] = "Error CDATA section inside an end tag.";
 
 constexpr char kConfigElement[] = "Config";
 constexpr char kSystemElement[] = "System";
@@ -58,7 +59,9 @@ bool ReadFileText(const std::string& path, std::string& text) {
 }
 
 const char* RefusalDescription(XmlTextCheck check) {
-    return check == XmlTextCheck::HoldsNullCharacter ? kHoldsNullCharacter : kNestedTooDeeply;
+    if (check == XmlTextCheck::HoldsNullCharacter) return kHoldsNullCharacter;
+    if (check == XmlTextCheck::CdataInEndTag) return kCdataInEndTag;
+    return kNestedTooDeeply;
 }
 
 // Each setting changes only when its attribute reads as an integer.

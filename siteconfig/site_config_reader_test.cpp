@@ -234,6 +234,8 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStack) {
          "Found Config XML element\nFound 10.1.2.3 system XML element\n"},
         // TinyXML's stream extraction would loop for ever on it.
         {"null inside the element", ConfigAround(std::string("\0", 1) + kOneCamera), false, heldNull},
+        {"CDATA opening in an end tag", ConfigAround(kOneCamera + "</<![CDATA[x]]>"), false,
+         "Cmd line configuration document XML error: Error CDATA section inside an end tag."},
         {"200 levels inside a camera",
          ConfigAround("<Camera Number=\"1\"><Input Name=\"Lobby\"/>" + Repeated("<a>", 200) + Repeated("</a>", 200) +
                       "</Camera>"),

@@ -163,6 +163,7 @@ private:
             size_t tokenStart = pos_;
             bool closing = false;
             bool firstFound = false;
+            bool metCdata = false;
             for (;;) {
                 int c = Peek();
                 if (Stopped(c)) return;
@@ -170,12 +171,19 @@ private:
                 ++pos_;
                 if (c == '[' && pos_ >= kCdataStartLength &&
                     text_.compare(pos_ - kCdataStartLength, kCdataStartLength, kCdataStart) == 0) {
+                    metCdata = true;
                     break;
                 }
                 if (!firstFound && c != '<' && !IsSpace(static_cast<unsigned char>(c))) {
                     firstFound = true;
                     closing = c == '/';
                 }
+            }
+            // TinyXML asserts that a "<![CDATA[" it meets in a tag is not in an
+            // end tag; a build with assertions on aborts there.
+            if (closing && metCdata) {
+                result_.cdataInEndTag = true;
+                return;
             }
             if (closing) {
                 if (Stopped(Peek())) return;
@@ -394,6 +402,7 @@ int MeasureParsedNesting(const std::string& text, int depthLimit) {
 XmlTextCheck CheckXmlTextNesting(const std::string& text) {
     StreamedExtent streamed = MeasureStreamedExtent(text, kMaxStreamedNesting);
     if (streamed.stoppedAtNull) return XmlTextCheck::HoldsNullCharacter;
+    if (streamed.cdataInEndTag) return XmlTextCheck::CdataInEndTag;
     if (streamed.deepest > kMaxStreamedNesting) return XmlTextCheck::NestedTooDeeply;
     // The parser sees only what the extraction took in.
     int parsed = ParsedReading(text.data(), streamed.length, kMaxElementNesting).Run();

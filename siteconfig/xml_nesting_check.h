@@ -15,6 +15,7 @@ enum class XmlTextCheck {
     Readable,
     NestedTooDeeply,
     HoldsNullCharacter,  // TinyXML's stream extraction would loop forever on it
+    CdataInEndTag,       // an end tag running into "<![CDATA[": TinyXML asserts on it
 };
 
 // Elements of the parsed tree may nest this deep; a real site configuration
@@ -34,6 +35,7 @@ struct StreamedExtent {
     size_t length = 0;
     int deepest = 0;
     bool stoppedAtNull = false;
+    bool cdataInEndTag = false;
 };
 StreamedExtent MeasureStreamedExtent(const std::string& text, int depthLimit);
 

@@ -45,6 +45,10 @@ TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
         {"null inside the root", std::string("<r>\0</r>", 8), XmlTextCheck::HoldsNullCharacter},
         {"null in a start tag", std::string("<r a=\"\0\"></r>", 13), XmlTextCheck::HoldsNullCharacter},
         {"null after the root", std::string("<r/>\0", 5), fine},
+        // TinyXML's extraction asserts when an end tag runs into a CDATA opening.
+        {"CDATA opening in an end tag", "<r></<![CDATA[x]]>", XmlTextCheck::CdataInEndTag},
+        {"CDATA opening in a spaced end tag", "<r><a>< / <![CDATA[>", XmlTextCheck::CdataInEndTag},
+        {"CDATA opening in a start tag", "<r><a <![CDATA[x]]></r>", fine},
     };
     for (const auto& c : cases) EXPECT_EQ(CheckXmlTextNesting(c.text), c.check) << c.name;
 }
