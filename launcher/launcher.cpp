@@ -5,6 +5,7 @@
 
 #include "cmdline_options.h"
 #include "platform.h"
+#include "request_run.h"
 #include "run_log.h"
 
 namespace {
@@ -14,6 +15,7 @@ constexpr const char kProgramName[] = "Kestrup";
 constexpr unsigned kVersion[4] = {KESTRUP_VERSION_MAJOR, KESTRUP_VERSION_MINOR,
                                   KESTRUP_VERSION_PATCH, KESTRUP_VERSION_TWEAK};
 constexpr const char kDefaultLogName[] = "Kestrup.log";
+// Named in the usage text; the request run forms its path.
 constexpr const char kDefaultConfigName[] = "KestrupConfig.xml";
 
 constexpr const char kLogOff[] = "0";
@@ -106,6 +108,7 @@ int RunLauncher(int argc, char* argv[]) {
 
     OpenRunLog(context.optionText, defaultLogPath);
     WriteBanner(context.commandLineText);
+    int status = RunRequest(context);
     CloseRunLog();
-    return 0;
+    return status;
 }

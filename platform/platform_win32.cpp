@@ -76,9 +76,20 @@ unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
 std::string LastErrorText() { return std::strerror(errno); }
 
+// While another process has the target open (a client reading the previous
+// document, or another run replacing it), Windows refuses the replace for a
+// moment; it is tried again for up to two seconds before it counts as failed.
 bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText) {
-    if (MoveFileExA(fromPath.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
-    errorText = SystemErrorText(GetLastError());
+    constexpr int kTries = 200;
+    constexpr DWORD kPauseMilliseconds = 10;
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        if (MoveFileExA(fromPath.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+        Sleep(kPauseMilliseconds);
+    }
+    errorText = SystemErrorText(error);
     return false;
 }
 

@@ -1,0 +1,61 @@
+// A stand-in for the video client, for the demo and the end-to-end tests. It
+// records how it was started and the client init document it was given, in
+// norvclient-started.txt beside itself, one record per start.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "platform.h"
+
+namespace {
+
+constexpr const char kRecordName[] = "norvclient-started.txt";
+constexpr const char kDocumentOption[] = "-F";
+
+// On Windows a file that is being replaced cannot be opened for a moment, so the
+// open is tried again for up to a second, as a real client would have to.
+std::string ReadFile(const std::string& path) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::ifstream in(path, std::ios::binary);
+        if (in) return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return "(cannot be read)\n";
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    std::string ownPath;
+    if (!GetRunningProgramPath(ownPath)) return 1;
+    const std::string ownDirectory = ownPath.substr(0, ownPath.rfind(PathSeparator()));
+
+    std::string record = "started\n";
+    std::error_code error;
+    record += "working directory: " + std::filesystem::current_path(error).string() + "\n";
+    for (int i = 1; i < argc; ++i) record += "argument: " + std::string(argv[i]) + "\n";
+    // The document is named relative to the working directory, as the real
+    // client reads it.
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument.rfind(kDocumentOption, 0) == 0) {
+            std::string document = ReadFile(argument.substr(sizeof kDocumentOption - 1));
+            // Kept with LF line ends, so that records read alike on every build.
+            std::string withLfLineEnds;
+            for (char c : document) {
+                if (c != '\r') withLfLineEnds += c;
+            }
+            record += "document:\n" + withLfLineEnds;
+        }
+    }
+    record += "end\n";
+
+    AppendFile* file = OpenAppendFile(ownDirectory + PathSeparator() + kRecordName);
+    if (file == nullptr) return 1;
+    bool written = AppendToFile(file, record);
+    CloseAppendFile(file);
+    return written ? 0 : 1;
+}

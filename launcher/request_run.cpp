@@ -1,0 +1,121 @@
+#include "request_run.h"
+
+#include <cstdint>
+#include <ctime>
+
+#include "client_init_writer.h"
+#include "cmdline_options.h"
+#include "date_time_parser.h"
+#include "platform.h"
+#include "run_log.h"
+#include "site_config_reader.h"
+
+namespace {
+
+constexpr const char kDefaultConfigName[] = "KestrupConfig.xml";
+constexpr const char kDocumentName[] = "nVCmdLine.xml";
+constexpr const char kClientName[] = "norvclient.exe";
+constexpr const char kClientArgument[] = "-FnVCmdLine.xml";
+constexpr const char kLiveDate[] = "live";
+constexpr const char kDateTimeFormat[] = "%m%d%Y%T";
+constexpr int kDefaultPort = 22609;
+constexpr int kHighestPort = 65535;
+
+constexpr const char kCameraMissing[] = "Camera number not specified on command line: %s\n";
+constexpr const char kSystemMissing[] = "Search system IP addr not specified on command line: %s\n";
+constexpr const char kDateMissing[] = "Search date not specified on command line: %s\n";
+constexpr const char kBeginMissing[] = "Search begin time not specified on command line: %s\n";
+constexpr const char kEndMissing[] = "Search end time not specified on command line: %s\n";
+constexpr const char kNotReadInFull[] = "Search date and time %s could not be read in full\n";
+constexpr const char kOutOfRange[] = "Search date and time %s is outside the supported range\n";
+constexpr const char kClientNotStarted[] = "Could not start client %s\n";
+
+// Calendar times travel as signed 32-bit seconds; one beyond that is -1, the
+// value that already stands for "no time".
+int ToCalendarTime32(std::time_t time) {
+    if (time < INT32_MIN || time > INT32_MAX) return -1;
+    return static_cast<int>(time);
+}
+
+// The date text joined with a time text, parsed and converted to local calendar
+// time. Text the parser could not read leaves its fields 0, as they started.
+int SearchTime(const std::string& dateText, const std::string& timeText) {
+    const std::string joined = dateText + timeText;
+    std::tm record{};
+    const char* end = ParseDateTime(joined.c_str(), kDateTimeFormat, &record);
+    if (end == nullptr || *end != '\0') WriteLogLine(kNotReadInFull, joined.c_str());
+    record.tm_isdst = -1;
+    // mktime ignores tm_wday and sets it on success, so a -1 left there tells its
+    // failure (a time the C library cannot represent) from the valid time -1.
+    record.tm_wday = -1;
+    const std::time_t time = std::mktime(&record);
+    const bool failed = time == static_cast<std::time_t>(-1) && record.tm_wday == -1;
+    if (failed || time < INT32_MIN || time > INT32_MAX) {
+        WriteLogLine(kOutOfRange, joined.c_str());
+        return -1;
+    }
+    return static_cast<int>(time);
+}
+
+}  // namespace
+
+std::string FormSystemText(const std::string& serverText, bool portGiven, const std::string& portText) {
+    if (!portGiven) return serverText;
+    int port = SaturatingAtoi(portText);
+    if (port <= 0 || port > kHighestPort || port == kDefaultPort) return serverText;
+    return serverText + ":" + portText;
+}
+
+int RunRequest(const RunContext& context) {
+    const std::string& options = context.optionText;
+    int cameraNumber = 0;
+    if (!GetCmdLineOptionInt(options, "c", cameraNumber)) {
+        return EndRunWithMessage(kCameraMissing, context.commandLineText);
+    }
+    const std::time_t now = std::time(nullptr);
+
+    std::string serverText, dateText, beginText, endText;
+    if (!GetCmdLineOption(options, "s", serverText)) {
+        return EndRunWithMessage(kSystemMissing, context.commandLineText);
+    }
+    if (!GetCmdLineOption(options, "d", dateText)) {
+        return EndRunWithMessage(kDateMissing, context.commandLineText);
+    }
+    if (!GetCmdLineOption(options, "b", beginText)) {
+        return EndRunWithMessage(kBeginMissing, context.commandLineText);
+    }
+    if (!GetCmdLineOption(options, "e", endText)) {
+        return EndRunWithMessage(kEndMissing, context.commandLineText);
+    }
+
+    std::string portText;
+    const bool portGiven = GetCmdLineOption(options, "p", portText);
+    const std::string systemText = FormSystemText(serverText, portGiven, portText);
+
+    const bool live = dateText == kLiveDate;
+    int beginTime = 0;
+    int endTime = 0;
+    if (live) {
+        beginTime = ToCalendarTime32(now);
+    } else {
+        beginTime = SearchTime(dateText, beginText);
+        endTime = SearchTime(dateText, endText);
+    }
+
+    std::string configPath;
+    if (!GetCmdLineOption(options, "f", configPath)) {
+        configPath = ProgramFilePath(context, kDefaultConfigName);
+    }
+    if (!ReadSiteConfiguration(configPath)) return 0;
+
+    const std::string documentPath = ProgramFilePath(context, kDocumentName);
+    if (!WriteClientInitDocument(documentPath.c_str(), cameraNumber, systemText, beginTime, endTime, live)) {
+        return 0;
+    }
+
+    const std::string clientPath = ProgramFilePath(context, kClientName);
+    if (!StartProgram(clientPath, kClientArgument, context.programDirectory)) {
+        WriteLogLine(kClientNotStarted, ProgramCommandLine(clientPath, kClientArgument).c_str());
+    }
+    return 0;
+}

@@ -1,0 +1,316 @@
+// Whole requests through the real program: options, time window, site
+// configuration, the client init document and the start of the stand-in client.
+#include <chrono>
+#include <ctime>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "program_directory.h"
+
+namespace {
+
+constexpr const char kDocument[] = "nVCmdLine.xml";
+constexpr const char kClientRecord[] = "norvclient-started.txt";
+
+// Placement is configured, so the documents do not depend on the screen.
+const std::string kSiteConfiguration =
+    "<?xml version=\"1.0\" ?>\n"
+    "<Config Width=\"640\" Height=\"480\" Left=\"10\" Top=\"20\">\n"
+    "  <System IPAddr=\"10.1.2.3\">\n"
+    "    <Camera Number=\"7\"><Input Name=\"Lobby\" /></Camera>\n"
+    "    <Camera Number=\"12\"><Input Number=\"3\" Device=\"Encoder-A\" /></Camera>\n"
+    "  </System>\n"
+    "  <System IPAddr=\"10.0.0.5\"><Camera Number=\"3\"><Input Name=\"plain\" /></Camera></System>\n"
+    "  <System IPAddr=\"10.0.0.5:22610\"><Camera Number=\"3\"><Input Name=\"port 22610\" /></Camera></System>\n"
+    "  <System IPAddr=\"10.0.0.5:080\"><Camera Number=\"3\"><Input Name=\"port 080\" /></Camera></System>\n"
+    "</Config>\n";
+
+const std::string kReadLines =
+    "Found Config XML element\n"
+    "Found 10.1.2.3 system XML element\n"
+    "Found 10.0.0.5 system XML element\n"
+    "Found 10.0.0.5:22610 system XML element\n"
+    "Found 10.0.0.5:080 system XML element\n";
+
+// The program directory of a request: the program, the stand-in client and the
+// site configuration.
+class RequestDirectory : public ProgramDirectory {
+public:
+    explicit RequestDirectory(const std::string& subdirectory = "") : ProgramDirectory(subdirectory) {
+        AddStandInClient();
+        WriteFileBytes(File("KestrupConfig.xml"), kSiteConfiguration);
+    }
+
+    std::string Log() const { return MaskedTimes(ReadFileBytes(File("Kestrup.log"))); }
+
+    // The stand-in client's records, once `count` of them are complete (it runs
+    // on after the program has exited).
+    std::string ClientRecords(size_t count) const {
+        std::string records;
+        for (int wait = 0; wait < 200; ++wait) {
+            records = ReadFileBytes(File(kClientRecord));
+            if (Count(records, WithLineEnds("end\n")) >= count) break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return records;
+    }
+
+    static size_t Count(const std::string& text, const std::string& what) {
+        size_t count = 0;
+        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+        return count;
+    }
+};
+
+int LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm record{};
+    record.tm_year = year - 1900;
+    record.tm_mon = month - 1;
+    record.tm_mday = day;
+    record.tm_hour = hour;
+    record.tm_min = minute;
+    record.tm_sec = second;
+    record.tm_isdst = -1;
+    return static_cast<int>(std::mktime(&record));
+}
+
+std::string Document(const std::string& mode, const std::string& system, const std::string& input) {
+    std::string closing = mode.substr(0, mode.find(' '));
+    return "<?xml ?>\n"
+           "<NorvaneInit Top=\"20\" Left=\"10\" Width=\"640\" Height=\"480\" Maximize=\"0\" "
+           "ShowNavPanel=\"0\" ShowToolbars=\"0\" FullScreen=\"0\" AllowAccelerators=\"0\">\n"
+           "    <" + mode + ">\n"
+           "        <System Name=\"" + system + "\">\n"
+           "            <Video>\n"
+           "                <Input " + input + " Position=\"0\" />\n"
+           "            </Video>\n"
+           "        </System>\n"
+           "    </" + closing + ">\n"
+           "</NorvaneInit>\n";
+}
+
+std::string SearchMode(int start, int end) {
+    return "Search Start=\"" + std::to_string(start) + "\" End=\"" + std::to_string(end) +
+           "\" AllowExpansion=\"0\"";
+}
+
+std::string ClientRecord(const RequestDirectory& directory, const std::string& document) {
+    return WithLineEnds("started\nworking directory: " + directory.Path() +
+                        "\nargument: -FnVCmdLine.xml\ndocument:\n" + document + "end\n");
+}
+
+TEST(RequestEndToEnd, AMissingOptionEndsTheRunWithItsMessage) {
+    struct {
+        std::vector<std::string> arguments;
+        std::string message;
+    } cases[] = {
+        {{}, "Camera number not specified on command line: %s\n"},
+        {{"-s", "10.1.2.3", "-d", "live", "-b", "1", "-e", "2"}, "Camera number not specified on command line: %s\n"},
+        {{"-c", "7"}, "Search system IP addr not specified on command line: %s\n"},
+        {{"-c", "7", "-s", "10.1.2.3"}, "Search date not specified on command line: %s\n"},
+        {{"-c", "3", "-s", "host", "-d", "live"}, "Search begin time not specified on command line: %s\n"},
+        {{"-c", "3", "-s", "host", "-d", "live", "-b", "10:00:00"},
+         "Search end time not specified on command line: %s\n"},
+    };
+    for (const auto& c : cases) {
+        RequestDirectory directory;
+        const std::string commandLine = directory.CommandLineText(c.arguments);
+        ProgramRun run = directory.Run(c.arguments);
+        EXPECT_EQ(run.exitStatus, 0) << commandLine;
+        std::string message = c.message;
+        message.replace(message.find("%s"), 2, commandLine);
+        EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, message)) << commandLine;
+        EXPECT_FALSE(FileExists(directory.File(kDocument))) << commandLine;
+        EXPECT_FALSE(FileExists(directory.File(kClientRecord))) << commandLine;
+    }
+}
+
+TEST(RequestEndToEnd, ASearchRequestWritesTheDocumentAndStartsTheClient) {
+    RequestDirectory directory;
+    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "12252010",
+                                                "-b", "10:30:00", "-e", "11:00:00"};
+    ProgramRun run = directory.Run(arguments);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.standardError, "");
+    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
+    const std::string document = Document(
+        SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)), "10.1.2.3",
+        "Name=\"Lobby\"");
+    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
+    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
+}
+
+TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
+    struct {
+        std::vector<std::string> arguments;
+        std::string mode;
+        std::string system;
+        std::string input;
+    } cases[] = {
+        {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"}, "Live", "10.1.2.3", "Name=\"Lobby\""},
+        {{"-c", "012", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
+         "Live", "10.1.2.3", "Number=\"3\" Device=\"Encoder-A\""},
+        {{"-c", "3", "-s", "10.0.0.5", "-p", "22610", "-d", "live", "-b", "x", "-e", "y"},
+         "Live", "10.0.0.5:22610", "Name=\"port 22610\""},
+        {{"-c", "3", "-s", "10.0.0.5", "-p", "080", "-d", "live", "-b", "x", "-e", "y"},
+         "Live", "10.0.0.5:080", "Name=\"port 080\""},
+        {{"-c", "3", "-s", "10.0.0.5", "-p", "22609", "-d", "live", "-b", "x", "-e", "y"},
+         "Live", "10.0.0.5", "Name=\"plain\""},
+        {{"-c", "3", "-s", "10.0.0.5", "-p", "0", "-d", "live", "-b", "x", "-e", "y"},
+         "Live", "10.0.0.5", "Name=\"plain\""},
+        {{"-c", "3", "-s", "10.0.0.5", "-p", "65536", "-d", "live", "-b", "x", "-e", "y"},
+         "Live", "10.0.0.5", "Name=\"plain\""},
+        {{"-c", "3", "-s", "10.0.0.5", "-p", "-1", "-d", "live", "-b", "x", "-e", "y"},
+         "Live", "10.0.0.5", "Name=\"plain\""},
+        {{"-c", "3", "-s", "10.0.0.5", "-p", "abc", "-d", "live", "-b", "x", "-e", "y"},
+         "Live", "10.0.0.5", "Name=\"plain\""},
+        {{"-c", "7", "-s", "10.1.2.3", "-d", "02152011", "-b", "08:00:00", "-e", "23:59:59"},
+         SearchMode(LocalTime(2011, 2, 15, 8, 0, 0), LocalTime(2011, 2, 15, 23, 59, 59)), "10.1.2.3",
+         "Name=\"Lobby\""},
+    };
+    for (const auto& c : cases) {
+        RequestDirectory directory;
+        const std::string commandLine = directory.CommandLineText(c.arguments);
+        directory.Run(c.arguments);
+        EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, kReadLines)) << commandLine;
+        const std::string document = Document(c.mode, c.system, c.input);
+        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document)) << commandLine;
+        EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document)) << commandLine;
+    }
+}
+
+// Dates and times the parser cannot read in full, or that fall outside signed
+// 32-bit calendar time, are logged; the run goes on with what was read.
+TEST(RequestEndToEnd, UnreadableAndOutOfRangeTimesAreLogged) {
+    struct {
+        std::string date, begin, end;
+        std::string lines;
+        int start, finish;
+    } cases[] = {
+        {"LIVE", "10:30:00", "11:00:00",
+         "Search date and time LIVE10:30:00 could not be read in full\n"
+         "Search date and time LIVE10:30:00 is outside the supported range\n"
+         "Search date and time LIVE11:00:00 could not be read in full\n"
+         "Search date and time LIVE11:00:00 is outside the supported range\n",
+         -1, -1},
+        {"12252010", "10:30:00x", "11:00",
+         "Search date and time 1225201010:30:00x could not be read in full\n"
+         "Search date and time 1225201011:00 could not be read in full\n",
+         LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)},
+        {"01012040", "10:30:00", "11:00:00",
+         "Search date and time 0101204010:30:00 is outside the supported range\n"
+         "Search date and time 0101204011:00:00 is outside the supported range\n",
+         -1, -1},
+    };
+    for (const auto& c : cases) {
+        RequestDirectory directory;
+        const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", c.date,
+                                                    "-b", c.begin, "-e", c.end};
+        const std::string commandLine = directory.CommandLineText(arguments);
+        directory.Run(arguments);
+        EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, c.lines + kReadLines)) << commandLine;
+        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)),
+                  WithLineEnds(Document(SearchMode(c.start, c.finish), "10.1.2.3", "Name=\"Lobby\"")))
+            << commandLine;
+    }
+}
+
+TEST(RequestEndToEnd, FailuresBeforeTheStartLeaveTheEarlierDocumentAndStartNoClient) {
+    const std::string search = " -d live -b x -e y";
+    struct {
+        std::vector<std::string> arguments;  // "<dir>" stands for the program directory
+        std::string lines;
+    } cases[] = {
+        {{"-c", "99", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
+         kReadLines + "Cmd line input System:Camera 10.1.2.3:99 not found in XML configuration file.\n"},
+        {{"-c", "7", "-s", "10.1.2.3", "-f", "<dir>/missing.xml", "-d", "live", "-b", "x", "-e", "y"},
+         "Could not open file <dir>/missing.xml\n"},
+    };
+    for (auto c : cases) {
+        RequestDirectory directory;
+        const std::string missing = directory.File("missing.xml");
+        for (auto& argument : c.arguments) {
+            if (argument == "<dir>/missing.xml") argument = missing;
+        }
+        auto at = c.lines.find("<dir>/missing.xml");
+        if (at != std::string::npos) c.lines.replace(at, 17, missing);
+        WriteFileBytes(directory.File(kDocument), "earlier document\n");
+
+        const std::string commandLine = directory.CommandLineText(c.arguments);
+        directory.Run(c.arguments);
+        EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, c.lines)) << commandLine;
+        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), "earlier document\n") << commandLine;
+        EXPECT_FALSE(FileExists(directory.File(kClientRecord))) << commandLine;
+    }
+}
+
+TEST(RequestEndToEnd, TheFOptionNamesTheSiteConfiguration) {
+    RequestDirectory directory;
+    const std::string other = directory.File("other.xml");
+    WriteFileBytes(other,
+                   "<Config Left=\"1\" Top=\"2\" Width=\"640\" Height=\"480\"><System IPAddr=\"h\">"
+                   "<Camera Number=\"4\"><Input Number=\"\" /></Camera></System></Config>");
+    const std::vector<std::string> arguments = {"-c", "4", "-s", "h", "-f", other,
+                                                "-d", "live", "-b", "x", "-e", "y"};
+    directory.Run(arguments);
+    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments),
+                                              "Found Config XML element\nFound h system XML element\n"));
+    std::string document = Document("Live", "h", "Number=\"\"");
+    document.replace(document.find("Top=\"20\" Left=\"10\""), 18, "Top=\"2\" Left=\"1\"");
+    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
+}
+
+// Unquoted, a program directory with a space in it would start "...\Cam.exe"
+// on Windows: a decoy stand-in stands there to catch that.
+TEST(RequestEndToEnd, TheClientIsStartedFromADirectoryWithASpace) {
+    RequestDirectory directory("Cam Site");
+    const std::string parent = directory.Path().substr(0, directory.Path().size() - 9);
+    CopyFileTo(StandInClient(), parent + "/Cam.exe");
+    CopyFileTo(StandInClient(), parent + "/Cam");
+    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"};
+    directory.Run(arguments);
+    const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
+    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
+    EXPECT_FALSE(FileExists(parent + "/" + kClientRecord));
+}
+
+TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
+    ProgramDirectory directory;
+    WriteFileBytes(directory.File("KestrupConfig.xml"), kSiteConfiguration);
+    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"};
+    ProgramRun run = directory.Run(arguments);
+    EXPECT_EQ(run.exitStatus, 0);
+    const std::string client = directory.File("norvclient.exe");
+    const std::string shown = TextLineEnd() == std::string("\r\n") ? "\"" + client + "\"" : client;
+    EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
+              ExpectedRecord(directory.CommandLineText(arguments),
+                             kReadLines + "Could not start client " + shown + " -FnVCmdLine.xml\n"));
+}
+
+// Runs that overlap append whole records and never leave a half-written document.
+TEST(RequestEndToEnd, TwelveRunsAtOnceLoseNothing) {
+    constexpr size_t kRuns = 12;
+    RequestDirectory directory;
+    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "12252010",
+                                                "-b", "10:30:00", "-e", "11:00:00"};
+    std::vector<std::thread> runs;
+    for (size_t i = 0; i < kRuns; ++i) runs.emplace_back([&] { directory.Run(arguments); });
+    for (auto& run : runs) run.join();
+
+    std::string expectedLog;
+    for (size_t i = 0; i < kRuns; ++i) {
+        expectedLog += ExpectedRecord(directory.CommandLineText(arguments), kReadLines);
+    }
+    EXPECT_EQ(directory.Log(), expectedLog);
+    const std::string document = Document(
+        SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)), "10.1.2.3",
+        "Name=\"Lobby\"");
+    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
+    std::string expectedClients;
+    for (size_t i = 0; i < kRuns; ++i) expectedClients += ClientRecord(directory, document);
+    EXPECT_EQ(directory.ClientRecords(kRuns), expectedClients);
+    EXPECT_EQ(ListDirectory(directory.Path()).find(".tmp"), std::string::npos);
+}
+
+}  // namespace
