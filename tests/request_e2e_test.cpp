@@ -217,7 +217,6 @@ TEST(RequestEndToEnd, UnreadableAndOutOfRangeTimesAreLogged) {
 }
 
 TEST(RequestEndToEnd, FailuresBeforeTheStartLeaveTheEarlierDocumentAndStartNoClient) {
-    const std::string search = " -d live -b x -e y";
     struct {
         std::vector<std::string> arguments;  // "<dir>" stands for the program directory
         std::string lines;
