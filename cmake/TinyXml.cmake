@@ -1,15 +1,19 @@
 # TinyXML 2.6.2 in its standard-string mode, as the target `tinyxml`.
 #
-# Natively it is Debian's libtinyxml-dev. For Windows it is the same release
+# Natively it is Debian's libtinyxml-dev, its static archive. For Windows it is the same release
 # compiled from Debian's tinyxml source package, with Debian's patches (its
 # security fixes among them), which apt-get source unpacks into the build tree.
 # The setup script adds the deb-src entry that apt-get source needs.
 
 if(NOT CMAKE_CROSSCOMPILING)
   find_package(PkgConfig REQUIRED)
-  pkg_check_modules(TINYXML REQUIRED IMPORTED_TARGET tinyxml=2.6.2)
+  pkg_check_modules(TINYXML REQUIRED tinyxml=2.6.2)
+  # Debian's static archive of the same release: linked in, it spares every
+  # run the dynamic loading and relocation of libtinyxml.so.
+  find_library(TINYXML_STATIC_LIBRARY NAMES libtinyxml.a HINTS ${TINYXML_LIBRARY_DIRS} REQUIRED)
   add_library(tinyxml INTERFACE)
-  target_link_libraries(tinyxml INTERFACE PkgConfig::TINYXML)
+  target_include_directories(tinyxml SYSTEM INTERFACE ${TINYXML_INCLUDE_DIRS})
+  target_link_libraries(tinyxml INTERFACE "${TINYXML_STATIC_LIBRARY}")
   target_compile_definitions(tinyxml INTERFACE TIXML_USE_STL)
   return()
 endif()

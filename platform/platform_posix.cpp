@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
@@ -22,6 +23,7 @@ namespace {
 
 constexpr const char kProcSelfExe[] = "/proc/self/exe";
 constexpr const char kX11Library[] = "libX11.so.6";
+constexpr const char kDisplayVariable[] = "DISPLAY";
 // What Windows reports for a machine without a display; also our fallback.
 constexpr VirtualScreen kNoDisplayScreen = {0, 0, 1024, 768};
 
@@ -65,6 +67,11 @@ VirtualScreen GetVirtualScreen() {
     using OpenDisplay = void* (*)(const char*);
     using DisplayFunction = int (*)(void*);
     using ScreenFunction = int (*)(void*, int);
+
+    // XOpenDisplay(nullptr) opens the display that DISPLAY names; with DISPLAY
+    // unset or empty it cannot open any, so loading libX11 would only cost time.
+    const char* displayName = std::getenv(kDisplayVariable);
+    if (displayName == nullptr || displayName[0] == '\0') return kNoDisplayScreen;
 
     void* library = dlopen(kX11Library, RTLD_LAZY | RTLD_LOCAL);
     if (library == nullptr) return kNoDisplayScreen;
