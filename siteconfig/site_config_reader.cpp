@@ -1,6 +1,7 @@
 #include "site_config_reader.h"
 
 #include <cstdio>
+#include <map>
 #include <sstream>
 
 #include <tinyxml.h>
@@ -64,6 +65,30 @@ const char* RefusalDescription(XmlTextCheck check) {
     return kNestedTooDeeply;
 }
 
+// One call's walk: where it reports, and which Camera element stored each key
+// so far (kept only for an observer).
+struct ReadContext {
+    const std::string& path;
+    SiteConfigObserver* observer;
+    std::map<std::string, const TiXmlElement*> storedBy;
+
+    void Report(SiteConfigFindingKind kind, const TiXmlElement& element, const std::string& key = "",
+                int cameraCount = 0, const TiXmlElement* replaced = nullptr) const {
+        if (observer != nullptr) observer->Found({kind, &element, key, cameraCount, replaced});
+    }
+};
+
+// Writes the failure's log line and tells the observer the same text, without
+// its line end.
+void Refuse(SiteConfigObserver* observer, const char* format, const char* argument) {
+    WriteLogLine(format, argument);
+    if (observer == nullptr) return;
+    std::string reason(static_cast<size_t>(std::snprintf(nullptr, 0, format, argument)), '\0');
+    std::snprintf(&reason[0], reason.size() + 1, format, argument);
+    if (!reason.empty() && reason.back() == '\n') reason.pop_back();
+    observer->Refused(reason);
+}
+
 // Each setting changes only when its attribute reads as an integer.
 void ReadWindowSettings(const TiXmlElement& config) {
     ClientWindowSettings& settings = TheClientWindowSettings();
@@ -82,15 +107,19 @@ void ReadWindowSettings(const TiXmlElement& config) {
 enum class CameraOutcome { Stored, NumberNotInteger, InputMissing, InputInvalid };
 
 CameraOutcome ReadCamera(const TiXmlElement& camera, const std::string& systemAddress,
-                         const std::string& path) {
+                         ReadContext& context) {
     CameraRecord record;
     int number = 0;
     if (camera.QueryIntAttribute(kNumberAttribute, &number) != TIXML_SUCCESS) {
+        context.Report(SiteConfigFindingKind::CameraNumberNotInteger, camera);
         return CameraOutcome::NumberNotInteger;
     }
     std::string key = MakeCameraKey(systemAddress, number);
     const TiXmlElement* input = camera.FirstChildElement(kInputElement);
-    if (input == nullptr) return CameraOutcome::InputMissing;
+    if (input == nullptr) {
+        context.Report(SiteConfigFindingKind::CameraInputMissing, camera, key);
+        return CameraOutcome::InputMissing;
+    }
 
     const std::string* name = input->Attribute(std::string(kNameAttribute));
     const std::string* inputNumber = input->Attribute(std::string(kNumberAttribute));
@@ -101,8 +130,16 @@ CameraOutcome ReadCamera(const TiXmlElement& camera, const std::string& systemAd
     if (device != nullptr) record.device = *device;
 
     if (name == nullptr && inputNumber == nullptr) {
-        WriteLogLine(kInvalidCamera, systemAddress.c_str(), number, path.c_str());
+        WriteLogLine(kInvalidCamera, systemAddress.c_str(), number, context.path.c_str());
+        context.Report(SiteConfigFindingKind::CameraInputInvalid, camera, key);
         return CameraOutcome::InputInvalid;
+    }
+    if (context.observer != nullptr) {
+        auto earlier = context.storedBy.find(key);
+        if (earlier != context.storedBy.end()) {
+            context.Report(SiteConfigFindingKind::CameraReplaced, camera, key, 0, earlier->second);
+        }
+        context.storedBy[key] = &camera;
     }
     StoreCamera(key, record);
     return CameraOutcome::Stored;
@@ -110,14 +147,22 @@ CameraOutcome ReadCamera(const TiXmlElement& camera, const std::string& systemAd
 
 // The number of cameras stored from this system; a system without an address
 // is passed over whole.
-int ReadSystem(const TiXmlElement& system, const std::string& path) {
+int ReadSystem(const TiXmlElement& system, ReadContext& context) {
     const std::string* address = system.Attribute(std::string(kIpAddrAttribute));
-    if (address == nullptr) return 0;
+    if (address == nullptr) {
+        int cameras = 0;
+        for (const TiXmlElement* camera = system.FirstChildElement(kCameraElement); camera != nullptr;
+             camera = camera->NextSiblingElement(kCameraElement)) {
+            ++cameras;
+        }
+        context.Report(SiteConfigFindingKind::SystemWithoutAddress, system, "", cameras);
+        return 0;
+    }
     WriteLogLine(kFoundSystem, address->c_str());
     int stored = 0;
     for (const TiXmlElement* camera = system.FirstChildElement(kCameraElement); camera != nullptr;
          camera = camera->NextSiblingElement(kCameraElement)) {
-        if (ReadCamera(*camera, *address, path) == CameraOutcome::Stored) ++stored;
+        if (ReadCamera(*camera, *address, context) == CameraOutcome::Stored) ++stored;
     }
     return stored;
 }
@@ -132,16 +177,16 @@ const TiXmlElement* FindConfigElement(const TiXmlDocument& document) {
 
 }  // namespace
 
-bool ReadSiteConfiguration(const std::string& path) {
+bool ReadSiteConfiguration(const std::string& path, SiteConfigObserver* observer) {
     std::string text;
     if (!ReadFileText(path, text)) {
-        WriteLogLine(kCouldNotOpenFile, path.c_str());
+        Refuse(observer, kCouldNotOpenFile, path.c_str());
         return false;
     }
     // TinyXML recurses once per level and would exhaust the stack on a deep text.
     XmlTextCheck check = CheckXmlTextNesting(text);
     if (check != XmlTextCheck::Readable) {
-        WriteLogLine(kXmlError, RefusalDescription(check));
+        Refuse(observer, kXmlError, RefusalDescription(check));
         return false;
     }
 
@@ -151,21 +196,22 @@ bool ReadSiteConfiguration(const std::string& path) {
         stream >> document;
     }
     if (document.Error()) {
-        WriteLogLine(kXmlError, document.ErrorDesc());
+        Refuse(observer, kXmlError, document.ErrorDesc());
         return false;
     }
     const TiXmlElement* config = FindConfigElement(document);
     if (config == nullptr) {
-        WriteLogLine(kConfigNotFound, path.c_str());
+        Refuse(observer, kConfigNotFound, path.c_str());
         return false;
     }
     WriteLogLine(kFoundConfig);
     ReadWindowSettings(*config);
 
+    ReadContext context{path, observer, {}};
     int stored = 0;
     for (const TiXmlElement* system = config->FirstChildElement(kSystemElement); system != nullptr;
          system = system->NextSiblingElement(kSystemElement)) {
-        stored += ReadSystem(*system, path);
+        stored += ReadSystem(*system, context);
     }
     if (stored == 0) {
         WriteLogLine(kNoValidCamera, path.c_str());

@@ -4,7 +4,39 @@
 
 #include <string>
 
+class TiXmlElement;
+
+// What the reader passes over, or stores over an earlier camera, as it walks
+// the document. The kinds map one to one onto the reader's own decisions, so a
+// tool that reports them cannot disagree with what a run stores.
+enum class SiteConfigFindingKind {
+    SystemWithoutAddress,    // the System and all its cameras are passed over
+    CameraNumberNotInteger,  // Number absent or not an integer
+    CameraInputMissing,      // no Input element
+    CameraInputInvalid,      // Input has neither Name nor Number
+    CameraReplaced,          // stored over a camera read earlier in this call
+};
+
+struct SiteConfigFinding {
+    SiteConfigFindingKind kind;
+    const TiXmlElement* element;           // the System or Camera concerned
+    std::string key;                       // camera key, where the camera has one
+    int cameraCount = 0;                   // SystemWithoutAddress: its Camera elements
+    const TiXmlElement* replaced = nullptr;  // CameraReplaced: the earlier Camera
+};
+
+// Told about a read as it happens. The elements live only during the call.
+class SiteConfigObserver {
+public:
+    virtual ~SiteConfigObserver() = default;
+    // The file could not be read or is not a site configuration; reason is the
+    // description the run log gets (without a line end).
+    virtual void Refused(const std::string& reason) = 0;
+    virtual void Found(const SiteConfigFinding& finding) = 0;
+};
+
 // True when at least one camera was stored during this call. May change the
 // window settings and add to the camera directory; writes what it finds, and
 // each camera it rejects, to the run log while the log is present.
-bool ReadSiteConfiguration(const std::string& path);
+// An observer, when given, changes nothing of this.
+bool ReadSiteConfiguration(const std::string& path, SiteConfigObserver* observer = nullptr);

@@ -1,11 +1,13 @@
 #include "site_config_reader.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
 #include <sstream>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -65,7 +67,7 @@ struct ReadOutcome {
 
 // One call on a fresh directory and default settings, with the run log in a
 // scratch file (log on) or absent (log off).
-ReadOutcome Read(const std::string& path, bool logOn = true) {
+ReadOutcome Read(const std::string& path, bool logOn = true, SiteConfigObserver* observer = nullptr) {
     TheCameraDirectory().clear();
     TheClientWindowSettings() = ClientWindowSettings{};
     ScratchDirectory scratch;
@@ -76,7 +78,7 @@ ReadOutcome Read(const std::string& path, bool logOn = true) {
         SetRunLogOff();
     }
     ReadOutcome outcome;
-    outcome.result = ReadSiteConfiguration(path);
+    outcome.result = ReadSiteConfiguration(path, observer);
     CloseRunLog();
     std::ifstream logFile(logPath, std::ios::binary);
     std::stringstream text;
@@ -200,6 +202,56 @@ TEST(ReadSiteConfiguration, BehavesTheSameWithTheRunLogOff) {
         EXPECT_EQ(off.settings, on.settings) << fixture;
         EXPECT_EQ(off.log, "") << fixture;
     }
+}
+
+// Keeps what the reader tells it.
+class RecordingObserver : public SiteConfigObserver {
+public:
+    void Refused(const std::string& reason) override { refusals += reason + "|"; }
+    void Found(const SiteConfigFinding& finding) override { kinds.push_back(finding.kind); }
+    std::string refusals;
+    std::vector<SiteConfigFindingKind> kinds;
+};
+
+TEST(ReadSiteConfiguration, AnObserverChangesNothingAndHearsEachRefusal) {
+    using Kind = SiteConfigFindingKind;
+    // "@" stands for the file's path.
+    const struct {
+        std::string fixture;
+        std::string refusals;
+        std::vector<Kind> kinds;
+    } cases[] = {
+        {"empty.xml", "Cmd line configuration document XML error: Error document empty.|", {}},
+        {"malformed.xml", "Cmd line configuration document XML error: Error reading end tag.|", {}},
+        {"other_root.xml", "Config XML element not found in file @|", {}},
+        {"missing.xml", "Could not open file @|", {}},
+        {"no_system.xml", "", {}},
+        {"invalid_only.xml", "",
+         {Kind::SystemWithoutAddress, Kind::CameraNumberNotInteger, Kind::CameraInputMissing,
+          Kind::CameraInputInvalid}},
+        {"allow_1.xml", "", {}},
+    };
+    for (const auto& c : cases) {
+        const std::string path = Fixture(c.fixture);
+        RecordingObserver observer;
+        ReadOutcome plain = Read(path);
+        ReadOutcome observed = Read(path, true, &observer);
+        EXPECT_EQ(observed.result, plain.result) << c.fixture;
+        EXPECT_EQ(observed.log, plain.log) << c.fixture;
+        EXPECT_EQ(observed.directory, plain.directory) << c.fixture;
+        EXPECT_EQ(observed.settings, plain.settings) << c.fixture;
+        EXPECT_EQ(observer.refusals, Replace(c.refusals, "@", path)) << c.fixture;
+        EXPECT_EQ(observer.kinds, c.kinds) << c.fixture;
+    }
+    // The fixture with every kind of camera, a replaced key among them.
+    RecordingObserver observer;
+    ReadOutcome plain = Read(Fixture("cameras.xml"));
+    ReadOutcome observed = Read(Fixture("cameras.xml"), true, &observer);
+    EXPECT_EQ(observed.log, plain.log);
+    EXPECT_EQ(observed.directory, plain.directory);
+    EXPECT_EQ(observer.refusals, "");
+    EXPECT_NE(std::find(observer.kinds.begin(), observer.kinds.end(), SiteConfigFindingKind::CameraReplaced),
+              observer.kinds.end());
 }
 
 std::string Repeated(const std::string& text, int count) {

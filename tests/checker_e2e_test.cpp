@@ -1,0 +1,142 @@
+// kestrup-check through the built program: its report and its exit status for
+// site configurations written by the tests themselves.
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "program_directory.h"
+
+namespace {
+
+constexpr const char kFile[] = "site.xml";
+constexpr const char kDefaultWindow[] = "window: Width=392 Height=377 Left=-1 Top=-1 AllowExpansion=0\n";
+
+struct CheckCase {
+    std::string text;
+    std::string report;  // '\n' for the platform's line end
+    int exitStatus;
+};
+
+std::string Repeated(const std::string& text, int count) {
+    std::string repeated;
+    for (int i = 0; i < count; ++i) repeated += text;
+    return repeated;
+}
+
+void ExpectChecks(const CheckCase* cases, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const CheckCase& c = cases[i];
+        const std::string shown = c.text.substr(0, 120);
+        ProgramDirectory directory;
+        WriteFileBytes(directory.File(kFile), c.text);
+        ProgramRun run = directory.Run({kFile});
+        EXPECT_EQ(run.standardOutput, WithLineEnds(c.report)) << shown;
+        EXPECT_EQ(run.exitStatus, c.exitStatus) << shown;
+        EXPECT_EQ(run.standardError, "") << shown;
+        // The check keeps no run log.
+        EXPECT_FALSE(FileExists(directory.File("Kestrup.log"))) << shown;
+    }
+}
+
+TEST(CheckerEndToEnd, ACleanFileListsItsCamerasAndWindowAndExitsZero) {
+    const CheckCase cases[] = {
+        {"<?xml version=\"1.0\" ?>\n"
+         "<Config Width=\"640\" Height=\"480\" Left=\"10\" Top=\"20\">\n"
+         "  <System IPAddr=\"10.1.2.3\">\n"
+         "    <Camera Number=\"7\"><Input Name=\"Lobby\" /></Camera>\n"
+         "    <Camera Number=\"12\"><Input Number=\"3\" Device=\"Encoder-A\" /></Camera>\n"
+         "  </System>\n"
+         "  <System IPAddr=\"10.0.0.5\"><Camera Number=\"-3\"><Input Name=\"a\" Number=\"0x1\" /></Camera></System>\n"
+         "</Config>\n",
+         "camera 10.0.0.5:-3: Name=\"a\" Number=\"0x1\"\n"
+         "camera 10.1.2.3:12: Number=\"3\" Device=\"Encoder-A\"\n"
+         "camera 10.1.2.3:7: Name=\"Lobby\"\n"
+         "window: Width=640 Height=480 Left=10 Top=20 AllowExpansion=0\n",
+         0},
+        // AllowExpansion adds room for its controls unless Height is given.
+        {"<Config AllowExpansion=\"1\"><System IPAddr=\"h\"><Camera Number=\"1\"><Input Name=\"n\"/>"
+         "</Camera></System></Config>",
+         "camera h:1: Name=\"n\"\nwindow: Width=392 Height=425 Left=-1 Top=-1 AllowExpansion=1\n", 0},
+    };
+    ExpectChecks(cases, std::size(cases));
+}
+
+TEST(CheckerEndToEnd, EachElementPassedOverOrReplacedGetsAWarningWithItsLine) {
+    const CheckCase cases[] = {
+        {"<?xml version=\"1.0\" ?>\n"
+         "<!-- a comment\n"
+         "     over two lines -->\n"
+         "<Config>\n"
+         "  <System>\n"
+         "    <Camera Number=\"1\"><Input Name=\"a\" /></Camera>\n"
+         "    <Camera Number=\"2\"><Input Name=\"b\" /></Camera>\n"
+         "  </System>\n"
+         "  <System IPAddr=\"10.1.2.3\">\n"
+         "    <Camera Number=\"seven\"><Input Name=\"a\" /></Camera>\n"
+         "    <Camera><Input Name=\"a\" /></Camera>\n"
+         "    <Camera Number=\"8\" />\n"
+         "    <Camera Number=\"9\"><Input Device=\"d\" /></Camera>\n"
+         "    <Camera Number=\"7\"><Input Name=\"first\" /></Camera>\n"
+         "  </System>\n"
+         "  <System IPAddr=\"10.1.2.3\">\n"
+         "\n"
+         "    <Camera Number=\"7\"><Input Name=\"second\" /></Camera>\n"
+         "  </System>\n"
+         "  <System><Camera Number=\"1\" /></System>\n"
+         "</Config>\n",
+         "site.xml:5: warning: System without IPAddr passed over, with its 2 cameras\n"
+         "site.xml:10: warning: Camera without an integer Number passed over\n"
+         "site.xml:11: warning: Camera without an integer Number passed over\n"
+         "site.xml:12: warning: Camera 10.1.2.3:8 without Input passed over\n"
+         "site.xml:13: warning: Camera 10.1.2.3:9: Input has neither Name nor Number; passed over\n"
+         "site.xml:18: warning: Camera 10.1.2.3:7 replaces the camera at line 14\n"
+         "site.xml:20: warning: System without IPAddr passed over, with its 1 camera\n"
+         "camera 10.1.2.3:7: Name=\"second\"\n" +
+             std::string(kDefaultWindow),
+         1},
+        // Nothing stored: a run would refuse the file.
+        {"<Config Width=\"500\"><System IPAddr=\"h\"><Camera Number=\"1\"/></System></Config>",
+         "site.xml:1: warning: Camera h:1 without Input passed over\n"
+         "site.xml: warning: no camera stored; a run would stop here\n"
+         "window: Width=500 Height=377 Left=-1 Top=-1 AllowExpansion=0\n",
+         1},
+        {"<Config />", "site.xml: warning: no camera stored; a run would stop here\n" + std::string(kDefaultWindow),
+         1},
+    };
+    ExpectChecks(cases, std::size(cases));
+}
+
+TEST(CheckerEndToEnd, AFileThatCannotBeReadIsAnErrorWithTheReadersReason) {
+    const CheckCase cases[] = {
+        {"<Config><System IPAddr=\"h\"></Config>",
+         "site.xml: error: Cmd line configuration document XML error: Error reading end tag.\n", 2},
+        {"<Other />", "site.xml: error: Config XML element not found in file site.xml\n", 2},
+        {"<Config>" + Repeated("<a>", 300), "site.xml: error: Cmd line configuration document XML error: "
+                                  "Error document nested too deeply.\n", 2},
+    };
+    ExpectChecks(cases, std::size(cases));
+}
+
+TEST(CheckerEndToEnd, AMissingFileOrArgumentEndsWithStatusTwo) {
+    const struct {
+        std::vector<std::string> arguments;
+        std::string standardOutput;
+        std::string standardError;
+    } cases[] = {
+        {{"absent.xml"}, "absent.xml: error: Could not open file absent.xml\n", ""},
+        {{"."}, ".: error: Could not open file .\n", ""},
+        {{}, "", "usage: kestrup-check FILE\n"},
+        {{"a.xml", "b.xml"}, "", "usage: kestrup-check FILE\n"},
+    };
+    for (const auto& c : cases) {
+        ProgramDirectory directory;
+        ProgramRun run = directory.Run(c.arguments);
+        EXPECT_EQ(run.standardOutput, WithLineEnds(c.standardOutput));
+        EXPECT_EQ(run.standardError, WithLineEnds(c.standardError));
+        EXPECT_EQ(run.exitStatus, 2);
+    }
+}
+
+}  // namespace
