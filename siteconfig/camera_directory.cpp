@@ -1,5 +1,7 @@
 #include "camera_directory.h"
 
+#include <utility>
+
 // Constructed before main, empty and with the defaults, and kept until exit.
 namespace {
 CameraDirectory cameraDirectory;
@@ -14,7 +16,9 @@ std::string MakeCameraKey(const std::string& systemAddress, int cameraNumber) {
     return systemAddress + ":" + std::to_string(cameraNumber);
 }
 
-void StoreCamera(const std::string& key, const CameraRecord& record) { cameraDirectory[key] = record; }
+void StoreCamera(std::string key, CameraRecord record) {
+    cameraDirectory.insert_or_assign(std::move(key), std::move(record));
+}
 
 const CameraRecord* FindCamera(const std::string& key) {
     auto found = cameraDirectory.find(key);

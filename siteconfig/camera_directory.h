@@ -37,7 +37,7 @@ ClientWindowSettings& TheClientWindowSettings();
 std::string MakeCameraKey(const std::string& systemAddress, int cameraNumber);
 
 // Inserts, or replaces the record under key as a whole: the last one stored wins.
-void StoreCamera(const std::string& key, const CameraRecord& record);
+void StoreCamera(std::string key, CameraRecord record);
 
 // The record stored under exactly this key, or null.
 const CameraRecord* FindCamera(const std::string& key);

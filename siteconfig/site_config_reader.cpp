@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <map>
 #include <sstream>
+#include <utility>
 
 #include <tinyxml.h>
 
@@ -141,7 +142,7 @@ CameraOutcome ReadCamera(const TiXmlElement& camera, const std::string& systemAd
         }
         context.storedBy[key] = &camera;
     }
-    StoreCamera(key, record);
+    StoreCamera(std::move(key), std::move(record));
     return CameraOutcome::Stored;
 }
 

@@ -48,6 +48,11 @@ enum class NodeKind { Declaration, Comment, Cdata, Unknown, Element };
 // What TinyXML makes of markup that starts with '<' at `at` and whose text ends
 // at `end` (the extraction decides on what it has read so far).
 NodeKind ClassifyNode(const char* text, size_t at, size_t end) {
+    if (end - at < 2) return NodeKind::Unknown;
+    // Every opening but an element's has '?' or '!' after its '<'; most markup
+    // is elements, so they are told apart without comparing the openings.
+    unsigned char second = static_cast<unsigned char>(text[at + 1]);
+    if (second != '?' && second != '!') return IsNameStart(second) ? NodeKind::Element : NodeKind::Unknown;
     if (StartsWith(text, at, end, kDeclarationStart, true)) return NodeKind::Declaration;
     if (StartsWith(text, at, end, kCommentStart, false)) return NodeKind::Comment;
     if (StartsWith(text, at, end, kCdataStart, false)) return NodeKind::Cdata;
@@ -253,7 +258,11 @@ private:
     // Moves past the next occurrence of what; false when there is none.
     bool SkipPast(const char* what) {
         size_t length = std::strlen(what);
+        // memchr finds each candidate by its first byte; only those are compared.
         for (size_t i = pos_; i + length <= end_; ++i) {
+            const void* first = std::memchr(text_ + i, what[0], end_ - length - i + 1);
+            if (first == nullptr) break;
+            i = static_cast<size_t>(static_cast<const char*>(first) - text_);
             if (std::memcmp(text_ + i, what, length) == 0) {
                 pos_ = i + length;
                 return true;
