@@ -15,8 +15,6 @@ constexpr const char kProgramName[] = "Kestrup";
 constexpr unsigned kVersion[4] = {KESTRUP_VERSION_MAJOR, KESTRUP_VERSION_MINOR,
                                   KESTRUP_VERSION_PATCH, KESTRUP_VERSION_TWEAK};
 constexpr const char kDefaultLogName[] = "Kestrup.log";
-// Named in the usage text; the request run forms its path.
-constexpr const char kDefaultConfigName[] = "KestrupConfig.xml";
 
 constexpr const char kLogOff[] = "0";
 constexpr const char kLogToStandardError[] = "1";

@@ -4,6 +4,10 @@
 
 #include <string>
 
+// The site configuration file read when -f is not given, beside the program; the
+// usage text names it too.
+inline constexpr char kDefaultConfigName[] = "KestrupConfig.xml";
+
 // What start-up hands to the rest of the run.
 struct RunContext {
     std::string programDirectory;  // no trailing separator

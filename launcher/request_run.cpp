@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr const char kDefaultConfigName[] = "KestrupConfig.xml";
 constexpr const char kDocumentName[] = "nVCmdLine.xml";
 constexpr const char kClientName[] = "norvclient.exe";
 constexpr const char kClientArgument[] = "-FnVCmdLine.xml";

@@ -105,21 +105,20 @@ void ReadWindowSettings(const TiXmlElement& config) {
     if (config.QueryIntAttribute(kTopAttribute, &value) == TIXML_SUCCESS) settings.Top = value;
 }
 
-enum class CameraOutcome { Stored, NumberNotInteger, InputMissing, InputInvalid };
-
-CameraOutcome ReadCamera(const TiXmlElement& camera, const std::string& systemAddress,
+// True when the camera was stored; a camera passed over is reported to the observer.
+bool ReadCamera(const TiXmlElement& camera, const std::string& systemAddress,
                          ReadContext& context) {
     CameraRecord record;
     int number = 0;
     if (camera.QueryIntAttribute(kNumberAttribute, &number) != TIXML_SUCCESS) {
         context.Report(SiteConfigFindingKind::CameraNumberNotInteger, camera);
-        return CameraOutcome::NumberNotInteger;
+        return false;
     }
     std::string key = MakeCameraKey(systemAddress, number);
     const TiXmlElement* input = camera.FirstChildElement(kInputElement);
     if (input == nullptr) {
         context.Report(SiteConfigFindingKind::CameraInputMissing, camera, key);
-        return CameraOutcome::InputMissing;
+        return false;
     }
 
     const std::string* name = input->Attribute(std::string(kNameAttribute));
@@ -133,7 +132,7 @@ CameraOutcome ReadCamera(const TiXmlElement& camera, const std::string& systemAd
     if (name == nullptr && inputNumber == nullptr) {
         WriteLogLine(kInvalidCamera, systemAddress.c_str(), number, context.path.c_str());
         context.Report(SiteConfigFindingKind::CameraInputInvalid, camera, key);
-        return CameraOutcome::InputInvalid;
+        return false;
     }
     if (context.observer != nullptr) {
         auto earlier = context.storedBy.find(key);
@@ -143,7 +142,7 @@ CameraOutcome ReadCamera(const TiXmlElement& camera, const std::string& systemAd
         context.storedBy[key] = &camera;
     }
     StoreCamera(std::move(key), std::move(record));
-    return CameraOutcome::Stored;
+    return true;
 }
 
 // The number of cameras stored from this system; a system without an address
@@ -163,7 +162,7 @@ int ReadSystem(const TiXmlElement& system, ReadContext& context) {
     int stored = 0;
     for (const TiXmlElement* camera = system.FirstChildElement(kCameraElement); camera != nullptr;
          camera = camera->NextSiblingElement(kCameraElement)) {
-        if (ReadCamera(*camera, *address, context) == CameraOutcome::Stored) ++stored;
+        if (ReadCamera(*camera, *address, context)) ++stored;
     }
     return stored;
 }

@@ -1,5 +1,6 @@
 #include "program_runner.h"
 
+#include <errno.h>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -53,6 +54,7 @@ bool RunProgramAndWait(const std::string& program, const std::vector<std::string
     if (spawned != 0) return false;
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) return false;
     }
     run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     run.standardOutput = ReadAndRemove(outPath);
