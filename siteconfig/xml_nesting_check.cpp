@@ -1,5 +1,6 @@
 #include "xml_nesting_check.h"
 
+#include <array>
 #include <cstring>
 
 // Both readings below follow TinyXML 2.6.2 byte for byte where it decides what
@@ -19,18 +20,31 @@ constexpr char kDeclarationStart[] = "<?xml";
 // The declaration's attributes that TinyXML's parser reads with quoting.
 const char* const kDeclarationAttributes[] = {"version", "encoding", "standalone"};
 
-bool IsSpace(unsigned char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+// What TinyXML takes each byte for, looked up rather than compared: the checks
+// below test every byte of a site file, most of them several times.
+enum : unsigned char { kSpace = 1, kNameStart = 2, kNameCharacter = 4 };
+
+constexpr std::array<unsigned char, 256> MakeByteClasses() {
+    std::array<unsigned char, 256> classes{};
+    for (int c = 0; c < 256; ++c) {
+        // TinyXML takes every byte from 127 up as a letter.
+        bool letter = c >= 127 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+        bool space = c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+        bool nameStart = letter || c == '_';
+        bool nameCharacter = nameStart || (c >= '0' && c <= '9') || c == '-' || c == '.' || c == ':';
+        classes[static_cast<size_t>(c)] = static_cast<unsigned char>(
+            (space ? kSpace : 0) | (nameStart ? kNameStart : 0) | (nameCharacter ? kNameCharacter : 0));
+    }
+    return classes;
 }
 
-// TinyXML takes every byte from 127 up as a letter.
-bool IsLetter(unsigned char c) { return c >= 127 || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+constexpr std::array<unsigned char, 256> kByteClasses = MakeByteClasses();
 
-bool IsNameStart(unsigned char c) { return IsLetter(c) || c == '_'; }
+bool IsSpace(unsigned char c) { return (kByteClasses[c] & kSpace) != 0; }
 
-bool IsNameCharacter(unsigned char c) {
-    return IsLetter(c) || (c >= '0' && c <= '9') || c == '_' || c == '-' || c == '.' || c == ':';
-}
+bool IsNameStart(unsigned char c) { return (kByteClasses[c] & kNameStart) != 0; }
+
+bool IsNameCharacter(unsigned char c) { return (kByteClasses[c] & kNameCharacter) != 0; }
 
 bool StartsWith(const char* text, size_t at, size_t end, const char* prefix, bool ignoreCase) {
     size_t length = std::strlen(prefix);
@@ -41,6 +55,12 @@ bool StartsWith(const char* text, size_t at, size_t end, const char* prefix, boo
         if (c != static_cast<unsigned char>(prefix[i])) return false;
     }
     return true;
+}
+
+// How much of text comes before its first null (all of it when it has none).
+size_t LengthBeforeNull(const char* text, size_t length) {
+    const void* null = std::memchr(text, '\0', length);
+    return null == nullptr ? length : static_cast<size_t>(static_cast<const char*>(null) - text);
 }
 
 enum class NodeKind { Declaration, Comment, Cdata, Unknown, Element };
@@ -63,10 +83,16 @@ NodeKind ClassifyNode(const char* text, size_t at, size_t end) {
 
 // The stream extraction: it copies characters until the first top-level element
 // is complete, judging markup by '>' alone (quotes mean nothing to it), and
-// recurses once per element it believes open.
+// recurses once per element it believes open. It stops at a null as at the end
+// of the text; which of the two it met is settled once, up front, so that the
+// scans below look for markup with memchr and stop at end_ alone.
 class StreamedReading {
 public:
-    StreamedReading(const std::string& text, int depthLimit) : text_(text), limit_(depthLimit) {}
+    StreamedReading(const std::string& text, int depthLimit)
+        : text_(text.data()),
+          end_(LengthBeforeNull(text_, text.size())),
+          endIsNull_(end_ < text.size()),
+          limit_(depthLimit) {}
 
     StreamedExtent Run() {
         ReadDocument();
@@ -75,15 +101,17 @@ public:
     }
 
 private:
-    // The next character as the stream gives it: 0 for a null, -1 at the end.
-    int Peek() const { return pos_ < text_.size() ? static_cast<unsigned char>(text_[pos_]) : -1; }
+    // The extraction ran out of text; TinyXML would loop forever on a null
+    // inside an element, so meeting one is reported.
+    void Stop() {
+        pos_ = end_;
+        result_.stoppedAtNull = endIsNull_;
+    }
 
-    // A null or the end stops the extraction; TinyXML would loop forever on the
-    // null inside an element, so it is reported.
-    bool Stopped(int c) {
-        if (c > 0) return false;
-        if (c == 0) result_.stoppedAtNull = true;
-        return true;
+    // The next c in [from, to), or to.
+    size_t Find(char c, size_t from, size_t to) const {
+        const void* found = std::memchr(text_ + from, c, to - from);
+        return found == nullptr ? to : static_cast<size_t>(static_cast<const char*>(found) - text_);
     }
 
     bool Back(size_t distance, char expected) const {
@@ -91,40 +119,30 @@ private:
     }
 
     void ReadDocument() {
-        for (;;) {
-            int c = Peek();
-            if (c == '<') break;
-            if (Stopped(c)) return;
-            ++pos_;
-        }
+        pos_ = Find('<', 0, end_);
         for (;;) {
             size_t tokenStart = pos_;
-            for (;;) {
-                int c = Peek();
-                if (c == '>') break;
-                if (Stopped(c)) return;
-                ++pos_;
-            }
+            pos_ = Find('>', pos_, end_);
+            if (pos_ == end_) return Stop();
             size_t at = tokenStart;
             while (at < pos_ && IsSpace(static_cast<unsigned char>(text_[at]))) ++at;
             if (at == pos_ || text_[at] != '<') return;
-            NodeKind kind = ClassifyNode(text_.data(), at, pos_);
-            if (kind == NodeKind::Element) {
-                ReadElement();
-                return;
-            }
+            NodeKind kind = ClassifyNode(text_, at, pos_);
+            if (kind == NodeKind::Element) return ReadElement();
             if (!ReadRestOfNode(kind)) return;
         }
     }
 
-    // The rest of a node that is not an element, from just after its opening
-    // text; false when the extraction stopped inside it.
+    // The rest of a node that is not an element, through the '>' that ends it;
+    // false when the extraction stopped inside it.
     bool ReadRestOfNode(NodeKind kind) {
         for (;;) {
-            int c = Peek();
-            if (Stopped(c)) return false;
-            ++pos_;
-            if (c != '>') continue;
+            size_t close = Find('>', pos_, end_);
+            if (close == end_) {
+                Stop();
+                return false;
+            }
+            pos_ = close + 1;
             if (kind == NodeKind::Comment && !(Back(2, '-') && Back(3, '-'))) continue;
             if (kind == NodeKind::Cdata && !(Back(2, ']') && Back(3, ']'))) continue;
             return true;
@@ -134,15 +152,14 @@ private:
     // The rest of an element's start tag, through its '>'; false when stopped.
     // selfClosed when the tag ended in "/>".
     bool ReadRestOfStartTag(bool& selfClosed) {
-        for (;;) {
-            int c = Peek();
-            if (Stopped(c)) return false;
-            ++pos_;
-            if (c == '>') {
-                selfClosed = Back(2, '/');
-                return true;
-            }
+        size_t close = Find('>', pos_, end_);
+        if (close == end_) {
+            Stop();
+            return false;
         }
+        pos_ = close + 1;
+        selfClosed = Back(2, '/');
+        return true;
     }
 
     bool Enter(int depth) {
@@ -150,38 +167,44 @@ private:
         return depth <= limit_;
     }
 
+    // Where a "<![CDATA[" first completes with a '[' in [from, to): just past
+    // that '[', or npos when none does. The extraction stops reading a tag there.
+    size_t FindCdataOpening(size_t from, size_t to) const {
+        for (size_t bracket = Find('[', from, to); bracket < to; bracket = Find('[', bracket + 1, to)) {
+            size_t past = bracket + 1;
+            if (past >= kCdataStartLength &&
+                std::memcmp(text_ + past - kCdataStartLength, kCdataStart, kCdataStartLength) == 0) {
+                return past;
+            }
+        }
+        return std::string::npos;
+    }
+
     void ReadElement() {
         bool selfClosed = false;
         if (!Enter(1) || !ReadRestOfStartTag(selfClosed) || selfClosed) return;
         int depth = 1;
         while (depth > 0) {
-            while (pos_ < text_.size() && IsSpace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
-            if (Peek() != '<') {
-                for (;;) {
-                    int c = Peek();
-                    if (c == '<') break;
-                    if (Stopped(c)) return;
-                    ++pos_;
-                }
+            while (pos_ < end_ && IsSpace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+            if (pos_ == end_) return Stop();
+            if (text_[pos_] != '<') {
+                pos_ = Find('<', pos_, end_);
                 continue;
             }
+            // A tag runs to its '>', or into a "<![CDATA[" that completes first.
             size_t tokenStart = pos_;
+            size_t close = Find('>', pos_, end_);
+            size_t cdataPast = FindCdataOpening(pos_, close);
+            bool metCdata = cdataPast != std::string::npos;
+            if (!metCdata && close == end_) return Stop();
+            pos_ = metCdata ? cdataPast : close;
+            // An end tag is one whose first byte after its '<'s and spaces is '/'.
             bool closing = false;
-            bool firstFound = false;
-            bool metCdata = false;
-            for (;;) {
-                int c = Peek();
-                if (Stopped(c)) return;
-                if (c == '>') break;
-                ++pos_;
-                if (c == '[' && pos_ >= kCdataStartLength &&
-                    text_.compare(pos_ - kCdataStartLength, kCdataStartLength, kCdataStart) == 0) {
-                    metCdata = true;
-                    break;
-                }
-                if (!firstFound && c != '<' && !IsSpace(static_cast<unsigned char>(c))) {
-                    firstFound = true;
+            for (size_t i = tokenStart; i < pos_; ++i) {
+                unsigned char c = static_cast<unsigned char>(text_[i]);
+                if (c != '<' && !IsSpace(c)) {
                     closing = c == '/';
+                    break;
                 }
             }
             // TinyXML asserts that a "<![CDATA[" it meets in a tag is not in an
@@ -191,12 +214,11 @@ private:
                 return;
             }
             if (closing) {
-                if (Stopped(Peek())) return;
                 ++pos_;
                 --depth;
                 continue;
             }
-            NodeKind kind = ClassifyNode(text_.data(), tokenStart, pos_);
+            NodeKind kind = ClassifyNode(text_, tokenStart, pos_);
             if (kind != NodeKind::Element) {
                 if (!ReadRestOfNode(kind)) return;
                 continue;
@@ -206,7 +228,9 @@ private:
         }
     }
 
-    const std::string& text_;
+    const char* const text_;
+    const size_t end_;
+    const bool endIsNull_;
     const int limit_;
     size_t pos_ = 0;
     StreamedExtent result_;
@@ -218,11 +242,8 @@ private:
 class ParsedReading {
 public:
     ParsedReading(const char* text, size_t length, int depthLimit)
-        : text_(text), end_(length), limit_(depthLimit) {
         // The parser reads a C string: it ends at the first null.
-        const void* null = std::memchr(text, '\0', length);
-        if (null != nullptr) end_ = static_cast<size_t>(static_cast<const char*>(null) - text);
-    }
+        : text_(text), end_(LengthBeforeNull(text, length)), limit_(depthLimit) {}
 
     int Run() {
         for (;;) {
@@ -243,12 +264,12 @@ private:
     // when it reads UTF-8.
     void SkipSpace() {
         while (!AtEnd()) {
-            if (end_ - pos_ >= 3 && At(pos_) == 0xEF &&
-                ((At(pos_ + 1) == 0xBB && At(pos_ + 2) == 0xBF) ||
-                 (At(pos_ + 1) == 0xBF && (At(pos_ + 2) == 0xBE || At(pos_ + 2) == 0xBF)))) {
-                pos_ += 3;
-            } else if (IsSpace(At(pos_))) {
+            if (IsSpace(At(pos_))) {
                 ++pos_;
+            } else if (end_ - pos_ >= 3 && At(pos_) == 0xEF &&
+                       ((At(pos_ + 1) == 0xBB && At(pos_ + 2) == 0xBF) ||
+                        (At(pos_ + 1) == 0xBF && (At(pos_ + 2) == 0xBE || At(pos_ + 2) == 0xBF)))) {
+                pos_ += 3;
             } else {
                 break;
             }

@@ -48,6 +48,7 @@ TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
         // TinyXML's extraction asserts when an end tag runs into a CDATA opening.
         {"CDATA opening in an end tag", "<r></<![CDATA[x]]>", XmlTextCheck::CdataInEndTag},
         {"CDATA opening in a spaced end tag", "<r><a>< / <![CDATA[>", XmlTextCheck::CdataInEndTag},
+        {"CDATA opening right before an end tag's '>'", "<r></r<![CDATA[>", XmlTextCheck::CdataInEndTag},
         {"CDATA opening in a start tag", "<r><a <![CDATA[x]]></r>", fine},
     };
     for (const auto& c : cases) EXPECT_EQ(CheckXmlTextNesting(c.text), c.check) << c.name;
