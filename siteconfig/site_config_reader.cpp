@@ -1,8 +1,9 @@
 #include "site_config_reader.h"
 
 #include <cstdio>
+#include <istream>
 #include <map>
-#include <sstream>
+#include <streambuf>
 #include <utility>
 
 #include <tinyxml.h>
@@ -53,12 +54,26 @@ bool ReadFileText(const std::string& path, std::string& text) {
     std::FILE* file = OpenRegularFileForReading(path);
     if (file == nullptr) return false;
     text.clear();
+    // The size on disk, when the file tells it, spares regrowing the text while
+    // it is read; text mode can only make the text shorter.
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        long size = std::ftell(file);
+        if (size > 0) text.reserve(static_cast<size_t>(size));
+        std::rewind(file);
+    }
     char chunk[kReadChunkSize];
     size_t count;
     while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, count);
     std::fclose(file);
     return true;
 }
+
+// An input stream buffer that reads text where it lies, instead of the copy a
+// string stream would make of a whole site file. The text must outlive it, unchanged.
+class TextStreamBuffer : public std::streambuf {
+public:
+    explicit TextStreamBuffer(std::string& text) { setg(&text[0], &text[0], &text[0] + text.size()); }
+};
 
 const char* RefusalDescription(XmlTextCheck check) {
     if (check == XmlTextCheck::HoldsNullCharacter) return kHoldsNullCharacter;
@@ -175,9 +190,11 @@ const TiXmlElement* FindConfigElement(const TiXmlDocument& document) {
     return config != nullptr && config == document.FirstChildElement() ? config : nullptr;
 }
 
-}  // namespace
-
-bool ReadSiteConfiguration(const std::string& path, SiteConfigObserver* observer) {
+// Fills document from the file at path with TinyXML's stream extraction, once
+// the text is known to be safe for it; false, with the refusal written, when
+// the file cannot be read or does not parse. The text is freed on return, before
+// the cameras are read out of the document.
+bool ReadDocument(const std::string& path, SiteConfigObserver* observer, TiXmlDocument& document) {
     std::string text;
     if (!ReadFileText(path, text)) {
         Refuse(observer, kCouldNotOpenFile, path.c_str());
@@ -189,16 +206,21 @@ bool ReadSiteConfiguration(const std::string& path, SiteConfigObserver* observer
         Refuse(observer, kXmlError, RefusalDescription(check));
         return false;
     }
-
-    TiXmlDocument document;
-    {
-        std::istringstream stream(text);
-        stream >> document;
-    }
+    TextStreamBuffer buffer(text);
+    std::istream stream(&buffer);
+    stream >> document;
     if (document.Error()) {
         Refuse(observer, kXmlError, document.ErrorDesc());
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool ReadSiteConfiguration(const std::string& path, SiteConfigObserver* observer) {
+    TiXmlDocument document;
+    if (!ReadDocument(path, observer, document)) return false;
     const TiXmlElement* config = FindConfigElement(document);
     if (config == nullptr) {
         Refuse(observer, kConfigNotFound, path.c_str());
