@@ -1,4 +1,8 @@
 // Kestrup: opens the video client on one camera, as the command line asks.
 #include "launcher.h"
+#include "platform.h"
 
-int main(int argc, char* argv[]) { return RunLauncher(argc, argv); }
+int main(int argc, char* argv[]) {
+    KeepLargeBlocksInHeap();
+    return RunLauncher(argc, argv);
+}

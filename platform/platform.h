@@ -6,6 +6,14 @@
 #include <cstdio>
 #include <string>
 
+// Asks the C runtime's allocator to serve large blocks from its heap, as it
+// serves small ones, instead of mapping fresh pages for each and unmapping them
+// when freed. A run reads a big site file through large buffers, frees them and
+// then fills the camera directory, which can then reuse their memory. Call once,
+// before anything is allocated that matters; where the allocator has no such
+// setting (Windows) it does nothing.
+void KeepLargeBlocksInHeap();
+
 // Full path of the running program file, as the operating system reports it.
 // False when it cannot be obtained.
 bool GetRunningProgramPath(std::string& path);

@@ -10,6 +10,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <locale.h>
+#include <malloc.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -28,6 +29,15 @@ constexpr const char kDisplayVariable[] = "DISPLAY";
 constexpr VirtualScreen kNoDisplayScreen = {0, 0, 1024, 768};
 
 }  // namespace
+
+void KeepLargeBlocksInHeap() {
+#ifdef M_MMAP_THRESHOLD
+    // The largest threshold glibc accepts on 64-bit systems; a site file, and
+    // TinyXML's copy of it, stay below it.
+    constexpr int kLargestHeapBlock = 32 * 1024 * 1024;
+    mallopt(M_MMAP_THRESHOLD, kLargestHeapBlock);
+#endif
+}
 
 bool GetRunningProgramPath(std::string& path) {
     std::vector<char> buffer(256);

@@ -36,6 +36,8 @@ std::string SystemErrorText(DWORD code) {
 
 }  // namespace
 
+void KeepLargeBlocksInHeap() {}
+
 bool GetRunningProgramPath(std::string& path) {
     std::vector<char> buffer(kFirstPathBufferSize);
     for (;;) {
