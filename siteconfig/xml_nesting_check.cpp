@@ -76,8 +76,6 @@ NodeKind ClassifyNode(const char* text, size_t at, size_t end) {
     if (StartsWith(text, at, end, kDeclarationStart, true)) return NodeKind::Declaration;
     if (StartsWith(text, at, end, kCommentStart, false)) return NodeKind::Comment;
     if (StartsWith(text, at, end, kCdataStart, false)) return NodeKind::Cdata;
-    if (StartsWith(text, at, end, "<!", false)) return NodeKind::Unknown;
-    if (end - at >= 2 && IsNameStart(static_cast<unsigned char>(text[at + 1]))) return NodeKind::Element;
     return NodeKind::Unknown;
 }
 
