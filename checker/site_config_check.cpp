@@ -1,8 +1,13 @@
 #include "site_config_check.h"
 
+#include <cstdio>
+#include <vector>
+
 #include <tinyxml.h>
 
 #include "camera_directory.h"
+#include "element_lines.h"
+#include "platform.h"
 #include "run_log.h"
 #include "site_config_reader.h"
 
@@ -22,6 +27,20 @@ constexpr char kNoCameraStored[] = "no camera stored; a run would stop here";
 constexpr char kCameraLine[] = "camera ";
 constexpr char kWindowLine[] = "window:";
 
+constexpr size_t kReadChunkSize = 64 * 1024;
+
+// The file as the reader reads it: whole, in text mode. Empty when it cannot be read.
+std::string ReadFileText(const std::string& path) {
+    std::string text;
+    std::FILE* file = OpenRegularFileForReading(path);
+    if (file == nullptr) return text;
+    std::vector<char> chunk(kReadChunkSize);
+    size_t count;
+    while ((count = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) text.append(chunk.data(), count);
+    std::fclose(file);
+    return text;
+}
+
 // Collects the reader's findings as diagnostic lines, in the order it makes them.
 class FindingCollector : public SiteConfigObserver {
 public:
@@ -29,19 +48,42 @@ public:
 
     void Refused(const std::string& reason) override {
         refused_ = true;
-        lines_ += path_ + kError + reason + "\n";
+        errorLine_ += path_ + kError + reason + "\n";
     }
 
+    // The elements live only during the read, and their lines are found after
+    // it: only their positions, and how TinyXML counted them, are kept.
     void Found(const SiteConfigFinding& finding) override {
-        ++findings_;
-        lines_ += path_ + ":" + std::to_string(finding.element->Row()) + kWarning + Describe(finding) + "\n";
+        if (warnings_.empty()) rules_ = CursorRulesOf(*finding.element->GetDocument());
+        warnings_.push_back({Describe(finding), positions_.size(), finding.replaced != nullptr});
+        positions_.push_back({finding.element->Row(), finding.element->Column()});
+        if (finding.replaced != nullptr) positions_.push_back({finding.replaced->Row(), finding.replaced->Column()});
     }
 
     bool RefusedFile() const { return refused_; }
-    int Findings() const { return findings_; }
-    const std::string& Lines() const { return lines_; }
+    int Findings() const { return static_cast<int>(warnings_.size()); }
+
+    // The error line, or a line for each finding with the file's own line
+    // numbers: TinyXML's rows go astray after bytes that are not UTF-8.
+    std::string Lines() const {
+        if (warnings_.empty()) return errorLine_;
+        const std::vector<int> lines = ElementLines(ReadFileText(path_), rules_, positions_);
+        std::string text = errorLine_;
+        for (const Warning& warning : warnings_) {
+            text += path_ + ":" + std::to_string(lines[warning.position]) + kWarning + warning.description;
+            if (warning.replaces) text += std::to_string(lines[warning.position + 1]);
+            text += "\n";
+        }
+        return text;
+    }
 
 private:
+    struct Warning {
+        std::string description;  // ends in " at line " when a line follows
+        size_t position;          // of the element, then of the one it replaces
+        bool replaces;
+    };
+
     static std::string Describe(const SiteConfigFinding& finding) {
         switch (finding.kind) {
         case SiteConfigFindingKind::SystemWithoutAddress:
@@ -54,15 +96,17 @@ private:
         case SiteConfigFindingKind::CameraInputInvalid:
             return kCameraPrefix + finding.key + kInputInvalid;
         case SiteConfigFindingKind::CameraReplaced:
-            return kCameraPrefix + finding.key + kReplaces + std::to_string(finding.replaced->Row());
+            return kCameraPrefix + finding.key + kReplaces;
         }
         return "";
     }
 
     const std::string& path_;
     bool refused_ = false;
-    int findings_ = 0;
-    std::string lines_;
+    std::string errorLine_;
+    CursorRules rules_;
+    std::vector<Warning> warnings_;
+    std::vector<ElementPosition> positions_;
 };
 
 // ` Field="value"` for a field that holds something.

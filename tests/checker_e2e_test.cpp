@@ -96,6 +96,22 @@ TEST(CheckerEndToEnd, EachElementPassedOverOrReplacedGetsAWarningWithItsLine) {
          "camera 10.1.2.3:7: Name=\"second\"\n" +
              std::string(kDefaultWindow),
          1},
+        // Lines as the file has them, after a byte that is not UTF-8.
+        {"<?xml version=\"1.0\" ?>\n"
+         "<!-- caf\xE9\n"
+         "-->\n"
+         "<Config>\n"
+         "  <System IPAddr=\"h\">\n"
+         "    <Camera Number=\"1\" />\n"
+         "    <Camera Number=\"2\"><Input Name=\"a\" /></Camera>\n"
+         "    <Camera Number=\"2\"><Input Name=\"b\" /></Camera>\n"
+         "  </System>\n"
+         "</Config>\n",
+         "site.xml:6: warning: Camera h:1 without Input passed over\n"
+         "site.xml:8: warning: Camera h:2 replaces the camera at line 7\n"
+         "camera h:2: Name=\"b\"\n" +
+             std::string(kDefaultWindow),
+         1},
         // Nothing stored: a run would refuse the file.
         {"<Config Width=\"500\"><System IPAddr=\"h\"><Camera Number=\"1\"/></System></Config>",
          "site.xml:1: warning: Camera h:1 without Input passed over\n"
