@@ -6,6 +6,7 @@
 #include "cmdline_options.h"
 #include "platform.h"
 #include "request_run.h"
+#include "run_context.h"
 #include "run_log.h"
 
 namespace {
@@ -85,10 +86,6 @@ void WriteBanner(const std::string& commandLineText) {
 }
 
 }  // namespace
-
-std::string ProgramFilePath(const RunContext& context, const char* fileName) {
-    return context.programDirectory + PathSeparator() + fileName;
-}
 
 int RunLauncher(int argc, char* argv[]) {
     RunContext context;

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "launcher.h"
+#include "run_context.h"
 
 // Runs the request after the banner and gives the exit status (0). Every end
 // of the run is logged; the caller closes the run log.
