@@ -49,6 +49,8 @@ std::string FindProgramDirectory(const char* argumentZero) {
     return path.substr(0, end);
 }
 
+}  // namespace
+
 std::string JoinArguments(int argc, char* argv[], int first) {
     std::string text;
     for (int i = first; i < argc; ++i) {
@@ -62,6 +64,8 @@ bool HelpRequested(const std::string& optionText) {
     std::string value;
     return GetCmdLineOption(optionText, "?", value) || GetCmdLineOption(optionText, "help", value);
 }
+
+namespace {
 
 // A file that cannot be opened leaves the log on standard error, unreported.
 void OpenRunLog(const std::string& optionText, const std::string& defaultLogPath) {
