@@ -66,8 +66,6 @@ TEST(PreviewEndToEnd, ThePreviewShowsWhatARunWithTheSameOptionsLogsAndWrites) {
         WriteFileBytes(directory.File(kFile), kSiteConfiguration);
         const std::string checker = directory.File(std::filesystem::path(Checker()).filename().string());
         CopyFileTo(Checker(), checker);
-        std::filesystem::permissions(checker, std::filesystem::perms::owner_exec,
-                                     std::filesystem::perm_options::add);
 
         const std::string before = ListDirectory(directory.Path());
         std::vector<std::string> arguments = {kFile};
