@@ -18,8 +18,9 @@ struct RequestText {
 };
 
 // The deciding part. Writes each of its lines to the run log at the moment it
-// decides it; saves nothing and starts nothing. True, with document built, when
-// the run goes on to save it and start the client; false when the run ends here.
+// decides it (a missing option ends the run with its message, which closes the
+// log); saves nothing and starts nothing. True, with document built, when the
+// run goes on to save it and start the client; false when the run ends here.
 bool DecideRequest(const RequestText& request, TiXmlDocument& document);
 
 // Runs the request after the banner and gives the exit status (0). Every end
