@@ -118,6 +118,16 @@ TiXmlElement* FindOrAddChildWithAttribute(TiXmlNode* parent, const std::string& 
 bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::string systemText,
                              int beginTime, int endTime, bool live) {
     TiXmlDocument document;
+    return BuildClientInitDocument(document, cameraNumber, systemText, beginTime, endTime, live) &&
+           SaveClientInitDocument(document, outputPath);
+}
+
+bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPath) {
+    return SaveDocumentInOneStep(document, outputPath);
+}
+
+bool BuildClientInitDocument(TiXmlDocument& document, int cameraNumber, const std::string& systemText,
+                             int beginTime, int endTime, bool live) {
     document.LinkEndChild(new TiXmlDeclaration());
     auto* root = document.LinkEndChild(new TiXmlElement(kRootElement))->ToElement();
 
@@ -156,6 +166,5 @@ bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::stri
         if (!camera.device.empty()) input->SetAttribute(kDeviceAttribute, camera.device);
     }
     input->SetAttribute(kPositionAttribute, kFirstPosition);
-
-    return SaveDocumentInOneStep(document, outputPath);
+    return true;
 }

@@ -16,8 +16,20 @@
 // camera is not in the directory (nothing is written) or the file could not be
 // written (the earlier file stays as it was). beginTime and endTime are calendar
 // times, used only when live is false.
+// It is BuildClientInitDocument and then SaveClientInitDocument.
 bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::string systemText,
                              int beginTime, int endTime, bool live);
+
+// Builds the document into document, which must be empty, with the window placed
+// for this machine's screen. False, with the run log line, when the camera is
+// not in the directory; document is then of no use.
+bool BuildClientInitDocument(TiXmlDocument& document, int cameraNumber, const std::string& systemText,
+                             int beginTime, int endTime, bool live);
+
+// Puts a built document at outputPath in one step, as WriteClientInitDocument
+// does; false, with the run log line, when it could not be written. Printing it
+// with TiXmlDocument::SaveFile(FILE*) gives the same text.
+bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPath);
 
 // The first child element of parent named name; when there is none, a new one
 // appended as parent's last child.

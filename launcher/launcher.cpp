@@ -6,6 +6,7 @@
 #include "cmdline_options.h"
 #include "platform.h"
 #include "request_run.h"
+#include "run_context.h"
 #include "run_log.h"
 
 namespace {
@@ -48,6 +49,8 @@ std::string FindProgramDirectory(const char* argumentZero) {
     return path.substr(0, end);
 }
 
+}  // namespace
+
 std::string JoinArguments(int argc, char* argv[], int first) {
     std::string text;
     for (int i = first; i < argc; ++i) {
@@ -61,6 +64,8 @@ bool HelpRequested(const std::string& optionText) {
     std::string value;
     return GetCmdLineOption(optionText, "?", value) || GetCmdLineOption(optionText, "help", value);
 }
+
+namespace {
 
 // A file that cannot be opened leaves the log on standard error, unreported.
 void OpenRunLog(const std::string& optionText, const std::string& defaultLogPath) {
@@ -85,10 +90,6 @@ void WriteBanner(const std::string& commandLineText) {
 }
 
 }  // namespace
-
-std::string ProgramFilePath(const RunContext& context, const char* fileName) {
-    return context.programDirectory + PathSeparator() + fileName;
-}
 
 int RunLauncher(int argc, char* argv[]) {
     RunContext context;

@@ -56,6 +56,12 @@ int SearchTime(const std::string& dateText, const std::string& timeText) {
     return static_cast<int>(time);
 }
 
+// Ends the run with message, which shows the command line text.
+bool EndRun(const char* message, const std::string& commandLineText) {
+    EndRunWithMessage(message, commandLineText);
+    return false;
+}
+
 }  // namespace
 
 std::string FormSystemText(const std::string& serverText, bool portGiven, const std::string& portText) {
@@ -65,26 +71,26 @@ std::string FormSystemText(const std::string& serverText, bool portGiven, const 
     return serverText + ":" + portText;
 }
 
-int RunRequest(const RunContext& context) {
-    const std::string& options = context.optionText;
+bool DecideRequest(const RequestText& request, TiXmlDocument& document) {
+    const std::string& options = request.optionText;
     int cameraNumber = 0;
     if (!GetCmdLineOptionInt(options, "c", cameraNumber)) {
-        return EndRunWithMessage(kCameraMissing, context.commandLineText);
+        return EndRun(kCameraMissing, request.commandLineText);
     }
     const std::time_t now = std::time(nullptr);
 
     std::string serverText, dateText, beginText, endText;
     if (!GetCmdLineOption(options, "s", serverText)) {
-        return EndRunWithMessage(kSystemMissing, context.commandLineText);
+        return EndRun(kSystemMissing, request.commandLineText);
     }
     if (!GetCmdLineOption(options, "d", dateText)) {
-        return EndRunWithMessage(kDateMissing, context.commandLineText);
+        return EndRun(kDateMissing, request.commandLineText);
     }
     if (!GetCmdLineOption(options, "b", beginText)) {
-        return EndRunWithMessage(kBeginMissing, context.commandLineText);
+        return EndRun(kBeginMissing, request.commandLineText);
     }
     if (!GetCmdLineOption(options, "e", endText)) {
-        return EndRunWithMessage(kEndMissing, context.commandLineText);
+        return EndRun(kEndMissing, request.commandLineText);
     }
 
     std::string portText;
@@ -101,16 +107,20 @@ int RunRequest(const RunContext& context) {
         endTime = SearchTime(dateText, endText);
     }
 
+    if (!ReadSiteConfiguration(request.configPath)) return false;
+    return BuildClientInitDocument(document, cameraNumber, systemText, beginTime, endTime, live);
+}
+
+int RunRequest(const RunContext& context) {
     std::string configPath;
-    if (!GetCmdLineOption(options, "f", configPath)) {
+    if (!GetCmdLineOption(context.optionText, "f", configPath)) {
         configPath = ProgramFilePath(context, kDefaultConfigName);
     }
-    if (!ReadSiteConfiguration(configPath)) return 0;
+    TiXmlDocument document;
+    if (!DecideRequest({context.optionText, context.commandLineText, configPath}, document)) return 0;
 
     const std::string documentPath = ProgramFilePath(context, kDocumentName);
-    if (!WriteClientInitDocument(documentPath.c_str(), cameraNumber, systemText, beginTime, endTime, live)) {
-        return 0;
-    }
+    if (!SaveClientInitDocument(document, documentPath.c_str())) return 0;
 
     const std::string clientPath = ProgramFilePath(context, kClientName);
     if (!StartProgram(clientPath, kClientArgument, context.programDirectory)) {

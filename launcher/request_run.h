@@ -1,11 +1,27 @@
-// The request run: reads the request's options, forms the system text and the
-// time window, has the site configuration read and the client init document
-// written, and starts the client.
+// The request run, in two parts. The deciding part reads the request's options,
+// forms the system text and the time window, has the site configuration read
+// and builds the client init document; the acting part saves the document and
+// starts the client. A preview of a request runs the deciding part alone.
 #pragma once
 
 #include <string>
 
-#include "launcher.h"
+#include <tinyxml.h>
+
+#include "run_context.h"
+
+// What a request is worked out from.
+struct RequestText {
+    std::string optionText;       // what the options are looked up in
+    std::string commandLineText;  // what the line for a missing option shows
+    std::string configPath;       // the site configuration to read
+};
+
+// The deciding part. Writes each of its lines to the run log at the moment it
+// decides it (a missing option ends the run with its message, which closes the
+// log); saves nothing and starts nothing. True, with document built, when the
+// run goes on to save it and start the client; false when the run ends here.
+bool DecideRequest(const RequestText& request, TiXmlDocument& document);
 
 // Runs the request after the banner and gives the exit status (0). Every end
 // of the run is logged; the caller closes the run log.

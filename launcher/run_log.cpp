@@ -8,12 +8,13 @@
 
 namespace {
 
-enum class Destination { Absent, StandardError, File };
+enum class Destination { Absent, StandardError, File, Text };
 
 struct RunLog {
     Destination destination = Destination::Absent;
     AppendFile* file = nullptr;
     std::string record;  // lines not yet appended to the file
+    std::string* lines = nullptr;  // the caller's text, for a Text destination
 };
 
 RunLog& TheRunLog() {
@@ -38,6 +39,8 @@ void Write(const std::string& text) {
         std::fputs(text.c_str(), stderr);
     } else if (log.destination == Destination::File) {
         log.record += text;
+    } else if (log.destination == Destination::Text) {
+        *log.lines += text;
     }
 }
 
@@ -58,6 +61,12 @@ bool SetRunLogToFile(const std::string& path) {
     log.destination = Destination::File;
     log.file = file;
     return true;
+}
+
+void SetRunLogToText(std::string& text) {
+    CloseRunLog();
+    TheRunLog().destination = Destination::Text;
+    TheRunLog().lines = &text;
 }
 
 bool RunLogPresent() { return TheRunLog().destination != Destination::Absent; }

@@ -1,9 +1,9 @@
 // The run log: the one stream that every part of a run writes its lines to.
 //
-// It is absent (logging off), standard error, or a file opened for appending.
-// Lines for a file are kept in memory and appended in one write when the log is
-// closed, so the records of runs that overlap stay whole. Lines for standard
-// error are written at once.
+// It is absent (logging off), standard error, a file opened for appending, or a
+// text in memory that the caller shows itself. Lines for a file are kept in
+// memory and appended in one write when the log is closed, so the records of
+// runs that overlap stay whole. Lines for standard error are written at once.
 #pragma once
 
 #include <string>
@@ -13,6 +13,9 @@
 void SetRunLogOff();
 void SetRunLogToStandardError();
 bool SetRunLogToFile(const std::string& path);
+// Each line is appended to text as it is written; text must outlive this
+// destination.
+void SetRunLogToText(std::string& text);
 
 bool RunLogPresent();
 

@@ -143,8 +143,7 @@ TEST(CheckerEndToEnd, AMissingFileOrArgumentEndsWithStatusTwo) {
     } cases[] = {
         {{"absent.xml"}, "absent.xml: error: Could not open file absent.xml\n", ""},
         {{"."}, ".: error: Could not open file .\n", ""},
-        {{}, "", "usage: kestrup-check FILE\n"},
-        {{"a.xml", "b.xml"}, "", "usage: kestrup-check FILE\n"},
+        {{}, "", "usage: kestrup-check FILE [KESTRUP-OPTIONS...]\n"},
     };
     for (const auto& c : cases) {
         ProgramDirectory directory;

@@ -1,0 +1,41 @@
+#include "request_preview.h"
+
+#include <tinyxml.h>
+
+#include "launcher.h"
+#include "request_run.h"
+#include "run_log.h"
+
+namespace {
+
+constexpr char kLogLinePrefix[] = "log: ";
+
+// Each line of the captured log, a last one without its line end included (the
+// XML error line has none).
+void PrintLogLines(const std::string& lines, std::FILE* out) {
+    std::string::size_type start = 0;
+    while (start < lines.size()) {
+        auto end = lines.find('\n', start);
+        if (end == std::string::npos) end = lines.size();
+        std::fprintf(out, "%s%s\n", kLogLinePrefix, lines.substr(start, end - start).c_str());
+        start = end + 1;
+    }
+}
+
+}  // namespace
+
+int PreviewRequest(const std::string& configPath, const std::string& optionText, std::FILE* out) {
+    if (HelpRequested(optionText)) return kPreviewStopsEarly;
+
+    std::string lines;
+    SetRunLogToText(lines);
+    TiXmlDocument document;
+    const bool startsClient = DecideRequest({optionText, optionText, configPath}, document);
+    CloseRunLog();
+
+    PrintLogLines(lines, out);
+    if (!startsClient) return kPreviewStopsEarly;
+    // The call that saving the document makes, here on out.
+    document.SaveFile(out);
+    return kPreviewStartsClient;
+}

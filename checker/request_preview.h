@@ -1,0 +1,19 @@
+// The preview behind `kestrup-check FILE OPTIONS...`: what a run with these
+// options and -f FILE would log and write, worked out by the run's own deciding
+// code, with nothing saved, started or logged.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+// Exit statuses of the preview.
+constexpr int kPreviewStartsClient = 0;  // the run would go on to start the client
+constexpr int kPreviewStopsEarly = 1;    // the run would stop before that
+
+// optionText is the request's arguments, each followed by a space, as a run
+// joins them; it also stands for the command line text in the lines that show
+// it. Prints to out each line the run would log after its banner and command
+// line, as "log: " and the line, then the client init document the run would
+// save, when it would save one. A help request prints nothing: the run would
+// print its usage text and stop.
+int PreviewRequest(const std::string& configPath, const std::string& optionText, std::FILE* out);

@@ -1,0 +1,7 @@
+#include "run_context.h"
+
+#include "platform.h"
+
+std::string ProgramFilePath(const RunContext& context, const char* fileName) {
+    return context.programDirectory + PathSeparator() + fileName;
+}

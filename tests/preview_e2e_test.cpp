@@ -1,0 +1,115 @@
+// kestrup-check FILE OPTIONS... beside the real program: the preview prints what
+// a run with the same options and -f FILE logs and writes, and nothing more.
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "program_directory.h"
+
+namespace {
+
+constexpr const char kFile[] = "site.xml";
+constexpr const char kDocument[] = "nVCmdLine.xml";
+constexpr const char kClientNotStarted[] = "Could not start client ";
+
+// No placement configured: both programs place the window for this machine's
+// screen. Camera 9 gives the reader a line of its own.
+const std::string kSiteConfiguration =
+    "<Config AllowExpansion=\"1\">\n"
+    "  <System IPAddr=\"10.1.2.3\">\n"
+    "    <Camera Number=\"7\"><Input Name=\"Lobby\" /></Camera>\n"
+    "    <Camera Number=\"9\"><Input Device=\"d\" /></Camera>\n"
+    "    <Camera Number=\"12\"><Input Number=\"3\" Device=\"Encoder-A\" /></Camera>\n"
+    "  </System>\n"
+    "  <System IPAddr=\"10.0.0.5\"><Camera Number=\"3\"><Input Name=\"plain\" /></Camera></System>\n"
+    "  <System IPAddr=\"10.0.0.5:22610\"><Camera Number=\"3\"><Input Name=\"port\" /></Camera></System>\n"
+    "</Config>\n";
+
+// The test program is given the checker where others are given the stand-in client.
+const std::string& Checker() { return StandInClient(); }
+
+std::string WithoutCarriageReturns(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
+}
+
+std::string Joined(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const auto& argument : arguments) text += argument + " ";
+    return text;
+}
+
+TEST(PreviewEndToEnd, ThePreviewShowsWhatARunWithTheSameOptionsLogsAndWrites) {
+    const struct {
+        std::vector<std::string> options;
+        int exitStatus;
+    } cases[] = {
+        {{"-c", "7", "-s", "10.1.2.3", "-d", "12252010", "-b", "10:30:00", "-e", "11:00:00"}, 0},
+        {{"-c", "12", "-s", "10.1.2.3", "-d", "02152011", "-b", "08:00:00", "-e", "23:59:59"}, 0},
+        {{"-c", "3", "-s", "10.0.0.5", "-p", "22610", "-d", "live", "-b", "x", "-e", "y"}, 0},
+        {{"-c", "3", "-s", "10.0.0.5", "-p", "22609", "-d", "live", "-b", "x", "-e", "y"}, 0},
+        {{"-c", "99", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"}, 1},
+        {{"-c", "7", "-s", "10.1.2.3", "-d", "12252010", "-b", "10:30:00x", "-e", "11:00"}, 0},
+        {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y", "-v", "0"}, 0},
+        // Anything after FILE is a request; the line shows the options as given.
+        {{"-c", "7", "-s", "10.1.2.3"}, 1},
+        {{"b.xml"}, 1},
+        // Help ends a run before its log is opened.
+        {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y", "-?"}, 1},
+    };
+    for (const auto& c : cases) {
+        const std::string options = Joined(c.options);
+        ProgramDirectory directory;
+        WriteFileBytes(directory.File(kFile), kSiteConfiguration);
+        const std::string checker = directory.File(std::filesystem::path(Checker()).filename().string());
+        CopyFileTo(Checker(), checker);
+
+        const std::string before = ListDirectory(directory.Path());
+        std::vector<std::string> arguments = {kFile};
+        arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+        ProgramRun preview;
+        ASSERT_TRUE(RunProgramAndWait(checker, arguments, directory.Path(), preview)) << options;
+        EXPECT_EQ(preview.exitStatus, c.exitStatus) << options;
+        EXPECT_EQ(preview.standardError, "") << options;
+        EXPECT_EQ(ListDirectory(directory.Path()), before) << options;
+
+        // The same request as a run; -v is left out, so that it logs.
+        arguments = {"-f", kFile};
+        for (size_t i = 0; i < c.options.size(); ++i) {
+            if (c.options[i] == "-v") {
+                ++i;
+            } else {
+                arguments.push_back(c.options[i]);
+            }
+        }
+        directory.Run(arguments);
+        std::string expected;
+        bool startedClient = false;
+        if (FileExists(directory.File("Kestrup.log"))) {
+            const std::string log = MaskedTimes(ReadFileBytes(directory.File("Kestrup.log")));
+            const std::string commandLine = directory.CommandLineText(arguments);
+            const std::string header = ExpectedRecord(commandLine);
+            ASSERT_EQ(log.substr(0, header.size()), header) << options;
+            std::string lines = WithoutCarriageReturns(log.substr(header.size()));
+            for (auto at = lines.find(commandLine); at != std::string::npos; at = lines.find(commandLine)) {
+                lines.replace(at, commandLine.size(), options);
+            }
+            std::string::size_type from = 0;
+            for (auto at = lines.find('\n'); at != std::string::npos; at = lines.find('\n', from)) {
+                const std::string line = lines.substr(from, at - from);
+                from = at + 1;
+                // No client lies beside the run: its last line tells that it went on to start one.
+                if (line.rfind(kClientNotStarted, 0) == 0 && from == lines.size()) startedClient = true;
+                else expected += "log: " + line + "\n";
+            }
+        }
+        if (FileExists(directory.File(kDocument))) expected += ReadFileBytes(directory.File(kDocument));
+        EXPECT_EQ(WithoutCarriageReturns(preview.standardOutput), WithoutCarriageReturns(expected)) << options;
+        EXPECT_EQ(startedClient, c.exitStatus == 0) << options;
+    }
+}
+
+}  // namespace
