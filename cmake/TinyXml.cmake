@@ -1,9 +1,11 @@
 # TinyXML 2.6.2 in its standard-string mode, as the target `tinyxml`.
 #
 # Natively it is Debian's libtinyxml-dev, its static archive. For Windows it is the same release
-# compiled from Debian's tinyxml source package, with Debian's patches (its
-# security fixes among them), which apt-get source unpacks into the build tree.
-# The setup script adds the deb-src entry that apt-get source needs.
+# compiled from Debian's tinyxml source package with Debian's patches (its
+# security fixes among them). scripts/setup fetches and unpacks that package
+# (apt-get source, which applies the patches) into third_party/tinyxml, so that
+# configuring needs no network. KESTRUP_TINYXML_DEBIAN_VERSION records the
+# Debian revision used; the release notices name it and its patches.
 
 if(NOT CMAKE_CROSSCOMPILING)
   find_package(PkgConfig REQUIRED)
@@ -18,26 +20,24 @@ if(NOT CMAKE_CROSSCOMPILING)
   return()
 endif()
 
-set(_tinyxml_root "${CMAKE_BINARY_DIR}/_deps/tinyxml")
-set(_tinyxml_src "${_tinyxml_root}/source")
-if(NOT EXISTS "${_tinyxml_src}/tinyxml.cpp")
-  file(REMOVE_RECURSE "${_tinyxml_root}")
-  file(MAKE_DIRECTORY "${_tinyxml_root}")
-  message(STATUS "Fetching Debian's tinyxml source package into ${_tinyxml_root}")
-  execute_process(
-    COMMAND apt-get source --only-source tinyxml
-    WORKING_DIRECTORY "${_tinyxml_root}"
-    RESULT_VARIABLE _fetch_result
-    OUTPUT_VARIABLE _fetch_output
-    ERROR_VARIABLE _fetch_output)
-  # Only the 2.6.2 release will do; the directory name carries the upstream version.
-  file(GLOB _unpacked LIST_DIRECTORIES true "${_tinyxml_root}/tinyxml-2.6.2")
-  if(NOT _fetch_result EQUAL 0 OR NOT _unpacked)
-    message(FATAL_ERROR "apt-get source tinyxml failed (run scripts/setup first):\n${_fetch_output}")
-  endif()
-  list(GET _unpacked 0 _unpacked_dir)
-  file(RENAME "${_unpacked_dir}" "${_tinyxml_src}")
+# Only the 2.6.2 release will do; the directory name carries the upstream version.
+set(KESTRUP_TINYXML_SOURCE_DIR "${CMAKE_SOURCE_DIR}/third_party/tinyxml/tinyxml-2.6.2"
+  CACHE PATH "TinyXML 2.6.2 unpacked from Debian's source package (scripts/setup puts it here)")
+set(_tinyxml_src "${KESTRUP_TINYXML_SOURCE_DIR}")
+if(NOT EXISTS "${_tinyxml_src}/tinyxml.cpp" OR NOT EXISTS "${_tinyxml_src}/debian/changelog")
+  message(FATAL_ERROR "No TinyXML source in ${_tinyxml_src}: run scripts/setup first")
 endif()
+
+# The first changelog line names the revision: "tinyxml (2.6.2-6+deb12u1) bookworm; ...".
+file(STRINGS "${_tinyxml_src}/debian/changelog" _changelog_head LIMIT_COUNT 1)
+if(NOT _changelog_head MATCHES "^tinyxml \\((2\\.6\\.2-[^)]+)\\)")
+  message(FATAL_ERROR "${_tinyxml_src} is not Debian's tinyxml 2.6.2 source: ${_changelog_head}")
+endif()
+set(KESTRUP_TINYXML_DEBIAN_VERSION "${CMAKE_MATCH_1}" CACHE INTERNAL "Debian revision of the TinyXML source")
+message(STATUS "TinyXML from Debian's source package tinyxml ${KESTRUP_TINYXML_DEBIAN_VERSION}")
+
+# Configure again when setup unpacks another revision, so that the record follows it.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_tinyxml_src}/debian/changelog")
 
 add_library(tinyxml STATIC
   "${_tinyxml_src}/tinyxml.cpp"
