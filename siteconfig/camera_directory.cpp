@@ -1,6 +1,7 @@
 #include "camera_directory.h"
 
-#include <cstdlib>
+#include <charconv>
+#include <cstring>
 #include <iterator>
 #include <utility>
 
@@ -30,7 +31,15 @@ CameraDirectory& TheCameraDirectory() {
 ClientWindowSettings& TheClientWindowSettings() { return clientWindowSettings; }
 
 std::string MakeCameraKey(const std::string& systemAddress, int cameraNumber) {
-    return systemAddress + ":" + std::to_string(cameraNumber);
+    // Built in one string, once per camera a large site declares: the number
+    // in the same decimal that std::to_string writes.
+    char number[16];
+    const size_t numberLength =
+        static_cast<size_t>(std::to_chars(number, number + sizeof number, cameraNumber).ptr - number);
+    std::string key(systemAddress.size() + 1 + numberLength, ':');
+    systemAddress.copy(&key[0], systemAddress.size());
+    std::memcpy(&key[systemAddress.size() + 1], number, numberLength);
+    return key;
 }
 
 void StoreCamera(std::string key, CameraRecord record) {
