@@ -1,6 +1,9 @@
 #include "camera_directory.h"
 
 #include <climits>
+#include <map>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -70,6 +73,48 @@ TEST(StoreCamera, ReplacesTheWholeRecordUnderAKey) {
         EXPECT_EQ(TheCameraDirectory().size(), 1u);
         ASSERT_NE(FindCamera("s:1"), nullptr);
         EXPECT_TRUE(SameRecord(*FindCamera("s:1"), c.second)) << c.second.inputName;
+    }
+}
+
+// Keys in the orders a site file gives them, and the directory changed by its
+// users between stores: the result is always what a plain map would hold.
+TEST(StoreCamera, HoldsWhatAPlainMapWouldWhateverTheOrder) {
+    const struct {
+        const char* name;
+        std::vector<std::string> steps;  // "+key" stores, "-key" erases, "clear" empties
+    } cases[] = {
+        {"rising numbers", {"+a:1", "+a:2", "+a:9", "+a:10", "+a:11", "+a:19", "+a:20", "+a:99", "+a:100"}},
+        {"falling numbers", {"+a:12", "+a:11", "+a:10", "+a:9", "+a:1", "+a:0", "+a:-1"}},
+        {"repeated keys", {"+a:1", "+a:1", "+a:2", "+a:1", "+a:2", "+a:2"}},
+        {"systems interleaved", {"+b:1", "+a:1", "+b:2", "+a:2", "+c:1", "+b:3", "+:1"}},
+        {"cleared between", {"+a:1", "+a:2", "clear", "+a:3", "+a:4", "clear", "+a:5"}},
+        {"last stored erased", {"+a:1", "+a:2", "+a:3", "-a:3", "+a:4", "-a:4", "-a:1", "+a:5"}},
+    };
+    for (const auto& c : cases) {
+        ResetDirectory();
+        CameraDirectory& directory = TheCameraDirectory();  // held across the stores
+        std::map<std::string, std::string> expected;
+        int stored = 0;
+        for (const std::string& step : c.steps) {
+            if (step == "clear") {
+                directory.clear();
+                expected.clear();
+            } else if (step[0] == '-') {
+                directory.erase(step.substr(1));
+                expected.erase(step.substr(1));
+            } else {
+                const std::string name = std::to_string(++stored);
+                StoreCamera(step.substr(1), {"", name, "", ""});
+                expected[step.substr(1)] = name;
+            }
+        }
+        std::map<std::string, std::string> held;
+        for (const auto& [key, record] : TheCameraDirectory()) held[key] = record.inputName;
+        EXPECT_EQ(held, expected) << c.name;
+        for (const auto& [key, name] : expected) {
+            ASSERT_NE(FindCamera(key), nullptr) << c.name << " " << key;
+            EXPECT_EQ(FindCamera(key)->inputName, name) << c.name << " " << key;
+        }
     }
 }
 
