@@ -30,7 +30,8 @@ std::string ReadFile(const std::string& path) {
 
 int main(int argc, char* argv[]) {
     std::string ownPath;
-    if (!GetRunningProgramPath(ownPath)) return 1;
+    std::string errorText;
+    if (!GetRunningProgramPath(ownPath, errorText)) return 1;
     const std::string ownDirectory = ownPath.substr(0, ownPath.rfind(PathSeparator()));
 
     std::string record = "started\n";
@@ -53,9 +54,6 @@ int main(int argc, char* argv[]) {
     }
     record += "end\n";
 
-    AppendFile* file = OpenAppendFile(ownDirectory + PathSeparator() + kRecordName);
-    if (file == nullptr) return 1;
-    bool written = AppendToFile(file, record);
-    CloseAppendFile(file);
-    return written ? 0 : 1;
+    AppendFilePointer file = OpenAppendFile(ownDirectory + PathSeparator() + kRecordName, errorText);
+    return file && AppendToFile(*file, record, errorText) ? 0 : 1;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "platform.h"
@@ -12,7 +13,7 @@ enum class Destination { Absent, StandardError, File };
 
 struct RunLog {
     Destination destination = Destination::Absent;
-    AppendFile* file = nullptr;
+    AppendFilePointer file;
     std::string record;  // lines not yet appended to the file
 };
 
@@ -51,12 +52,13 @@ void SetRunLogToStandardError() {
 }
 
 bool SetRunLogToFile(const std::string& path) {
-    AppendFile* file = OpenAppendFile(path);
-    if (file == nullptr) return false;
+    std::string errorText;
+    AppendFilePointer file = OpenAppendFile(path, errorText);
+    if (!file) return false;
     CloseRunLog();
     RunLog& log = TheRunLog();
     log.destination = Destination::File;
-    log.file = file;
+    log.file = std::move(file);
     return true;
 }
 
@@ -81,10 +83,10 @@ void CloseRunLog() {
     RunLog& log = TheRunLog();
     if (log.destination == Destination::File) {
         // Nowhere is left to report a failed append; the exit status is 0 regardless.
-        AppendToFile(log.file, log.record);
-        CloseAppendFile(log.file);
+        std::string errorText;
+        AppendToFile(*log.file, log.record, errorText);
     }
     log.destination = Destination::Absent;
-    log.file = nullptr;
+    log.file.reset();
     log.record.clear();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 // Asks the C runtime's allocator to serve large blocks from its heap, as it
@@ -15,8 +16,9 @@
 void KeepLargeBlocksInHeap();
 
 // Full path of the running program file, as the operating system reports it.
-// False when it cannot be obtained.
-bool GetRunningProgramPath(std::string& path);
+// False when it cannot be obtained, with errorText set to the operating
+// system's reason.
+bool GetRunningProgramPath(std::string& path, std::string& errorText);
 
 // The separator between a directory and a name in the paths this program forms.
 char PathSeparator();
@@ -46,17 +48,22 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 std::string LastErrorText();
 
 // A file opened for appending whole records at its end, so that records from
-// runs that overlap never interleave.
+// runs that overlap never interleave. The pointer owns the file and closes it.
 struct AppendFile;
+struct AppendFileCloser {
+    void operator()(AppendFile* file) const;
+};
+using AppendFilePointer = std::unique_ptr<AppendFile, AppendFileCloser>;
 
-// Null when the file cannot be opened (or created) for appending.
-AppendFile* OpenAppendFile(const std::string& path);
+// Null when the file cannot be opened (or created) for appending, with
+// errorText set to the operating system's reason.
+AppendFilePointer OpenAppendFile(const std::string& path, std::string& errorText);
 
 // Appends text, whose lines end in '\n', in one write at the current end of the
-// file, with each line end in the platform's text form.
-bool AppendToFile(AppendFile* file, const std::string& text);
-
-void CloseAppendFile(AppendFile* file);
+// file, with each line end in the platform's text form. False when the file
+// refuses it (a full disk, for one), with errorText set to the reason; part of
+// the text may then have been written.
+bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorText);
 
 // The command line that StartProgram uses for program and argument, as the run
 // log shows it.

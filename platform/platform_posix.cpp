@@ -39,11 +39,14 @@ void KeepLargeBlocksInHeap() {
 #endif
 }
 
-bool GetRunningProgramPath(std::string& path) {
+bool GetRunningProgramPath(std::string& path, std::string& errorText) {
     std::vector<char> buffer(256);
     for (;;) {
         ssize_t length = readlink(kProcSelfExe, buffer.data(), buffer.size());
-        if (length < 0) return false;
+        if (length < 0) {
+            errorText = LastErrorText();
+            return false;
+        }
         if (static_cast<size_t>(length) < buffer.size()) {
             path.assign(buffer.data(), static_cast<size_t>(length));
             return true;
@@ -114,38 +117,44 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 }
 
 struct AppendFile {
-    int descriptor;
+    explicit AppendFile(int openDescriptor) : descriptor(openDescriptor) {}
+    ~AppendFile() { close(descriptor); }
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    const int descriptor;
 };
+
+void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
 
 // O_APPEND moves to the end and writes in one step, so records of runs that
 // overlap stay whole. O_NONBLOCK keeps a named pipe from stalling the open.
-AppendFile* OpenAppendFile(const std::string& path) {
+AppendFilePointer OpenAppendFile(const std::string& path, std::string& errorText) {
     int descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (descriptor < 0) return nullptr;
+    if (descriptor < 0) {
+        errorText = LastErrorText();
+        return nullptr;
+    }
+    AppendFilePointer file(new AppendFile(descriptor));
     int flags = fcntl(descriptor, F_GETFL);
     if (flags >= 0) fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
-    return new AppendFile{descriptor};
+    return file;
 }
 
-bool AppendToFile(AppendFile* file, const std::string& text) {
+bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorText) {
     const char* data = text.data();
     size_t left = text.size();
     while (left > 0) {
-        ssize_t written = write(file->descriptor, data, left);
+        ssize_t written = write(file.descriptor, data, left);
         if (written < 0) {
             if (errno == EINTR) continue;
+            errorText = LastErrorText();
             return false;
         }
         data += written;
         left -= static_cast<size_t>(written);
     }
     return true;
-}
-
-void CloseAppendFile(AppendFile* file) {
-    if (file == nullptr) return;
-    close(file->descriptor);
-    delete file;
 }
 
 // The program path and its argument joined by one space; posix_spawn takes them

@@ -38,12 +38,15 @@ std::string SystemErrorText(DWORD code) {
 
 void KeepLargeBlocksInHeap() {}
 
-bool GetRunningProgramPath(std::string& path) {
+bool GetRunningProgramPath(std::string& path, std::string& errorText) {
     std::vector<char> buffer(kFirstPathBufferSize);
     for (;;) {
         DWORD size = static_cast<DWORD>(buffer.size());
         DWORD length = GetModuleFileNameA(nullptr, buffer.data(), size);
-        if (length == 0) return false;
+        if (length == 0) {
+            errorText = SystemErrorText(GetLastError());
+            return false;
+        }
         // A full buffer means the path may have been cut; try again with more room.
         if (length < size) {
             path.assign(buffer.data(), length);
@@ -96,21 +99,31 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 }
 
 struct AppendFile {
-    HANDLE handle;
+    explicit AppendFile(HANDLE openHandle) : handle(openHandle) {}
+    ~AppendFile() { CloseHandle(handle); }
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    const HANDLE handle;
 };
+
+void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
 
 // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the
 // file as it is then, so records of runs that overlap never overwrite each other.
-AppendFile* OpenAppendFile(const std::string& path) {
+AppendFilePointer OpenAppendFile(const std::string& path, std::string& errorText) {
     HANDLE handle = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    return new AppendFile{handle};
+    if (handle == INVALID_HANDLE_VALUE) {
+        errorText = SystemErrorText(GetLastError());
+        return nullptr;
+    }
+    return AppendFilePointer(new AppendFile(handle));
 }
 
 // The text-mode line end is written here, so that the whole record goes out in
 // one WriteFile (the C runtime's text mode would split it into pieces).
-bool AppendToFile(AppendFile* file, const std::string& text) {
+bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorText) {
     std::string translated;
     translated.reserve(text.size() + text.size() / 16);
     for (char c : text) {
@@ -122,17 +135,18 @@ bool AppendToFile(AppendFile* file, const std::string& text) {
     while (left > 0) {
         DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
         DWORD written = 0;
-        if (!WriteFile(file->handle, data, chunk, &written, nullptr) || written == 0) return false;
+        if (!WriteFile(file.handle, data, chunk, &written, nullptr)) {
+            errorText = SystemErrorText(GetLastError());
+            return false;
+        }
+        if (written == 0) {
+            errorText = SystemErrorText(ERROR_WRITE_FAULT);
+            return false;
+        }
         data += written;
         left -= written;
     }
     return true;
-}
-
-void CloseAppendFile(AppendFile* file) {
-    if (file == nullptr) return;
-    CloseHandle(file->handle);
-    delete file;
 }
 
 // The program path is quoted: unquoted, a directory such as C:\Program Files\Cams
