@@ -71,9 +71,9 @@ std::string ProgramCommandLine(const std::string& programPath, const std::string
 
 // Starts programPath with the one argument, in workingDirectory, and does not
 // wait for it. The child's handles are released at once. False when it could not
-// be started.
+// be started, with errorText set to the operating system's reason.
 bool StartProgram(const std::string& programPath, const std::string& argument,
-                  const std::string& workingDirectory);
+                  const std::string& workingDirectory, std::string& errorText);
 
 // Opens path for reading as text, but only when it is a regular file: a
 // directory, a named pipe or a device gives null, and the call never waits for

@@ -167,10 +167,17 @@ std::string ProgramCommandLine(const std::string& programPath, const std::string
 // so a missing client is seen here. The child is never waited for: when this
 // short-lived process exits, the client is handed to init.
 bool StartProgram(const std::string& programPath, const std::string& argument,
-                  const std::string& workingDirectory) {
+                  const std::string& workingDirectory, std::string& errorText) {
+    // The posix_spawn functions return an error number instead of setting errno.
     posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) return false;
-    bool prepared = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str()) == 0;
+    int error = posix_spawn_file_actions_init(&actions);
+    if (error != 0) {
+        errorText = std::strerror(error);
+        return false;
+    }
+    std::unique_ptr<posix_spawn_file_actions_t, int (*)(posix_spawn_file_actions_t*)> destroyActions(
+        &actions, posix_spawn_file_actions_destroy);
+    error = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
 
     std::vector<char> program(programPath.begin(), programPath.end());
     program.push_back('\0');
@@ -179,10 +186,9 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     char* arguments[] = {program.data(), firstArgument.data(), nullptr};
 
     pid_t child = 0;
-    bool started = prepared &&
-                   posix_spawn(&child, program.data(), &actions, nullptr, arguments, environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    return started;
+    if (error == 0) error = posix_spawn(&child, program.data(), &actions, nullptr, arguments, environ);
+    if (error != 0) errorText = std::strerror(error);
+    return error == 0;
 }
 
 // O_NONBLOCK keeps the open of a named pipe without a writer from waiting; the

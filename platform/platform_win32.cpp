@@ -156,7 +156,7 @@ std::string ProgramCommandLine(const std::string& programPath, const std::string
 }
 
 bool StartProgram(const std::string& programPath, const std::string& argument,
-                  const std::string& workingDirectory) {
+                  const std::string& workingDirectory, std::string& errorText) {
     // CreateProcessA may write into the command line, so it gets a copy it owns.
     std::string commandLine = ProgramCommandLine(programPath, argument);
     std::vector<char> writable(commandLine.begin(), commandLine.end());
@@ -170,6 +170,7 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
 
     if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                         nullptr, workingDirectory.c_str(), &startup, &process)) {
+        errorText = SystemErrorText(GetLastError());
         return false;
     }
     CloseHandle(process.hProcess);
