@@ -82,9 +82,10 @@ int EndRunWithMessage(const char* message, const std::string& commandLineText) {
 void CloseRunLog() {
     RunLog& log = TheRunLog();
     if (log.destination == Destination::File) {
-        // Nowhere is left to report a failed append; the exit status is 0 regardless.
+        // A log that refuses the record (a full disk) must not lose it without a
+        // word: standard error gets it whole. The exit status is 0 regardless.
         std::string errorText;
-        AppendToFile(*log.file, log.record, errorText);
+        if (!AppendToFile(*log.file, log.record, errorText)) std::fputs(log.record.c_str(), stderr);
     }
     log.destination = Destination::Absent;
     log.file.reset();

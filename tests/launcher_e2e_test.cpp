@@ -2,6 +2,7 @@
 // destinations and the banner.
 #include <gtest/gtest.h>
 
+#include "platform.h"
 #include "program_directory.h"
 
 namespace {
@@ -73,7 +74,9 @@ TEST(LauncherEndToEnd, HelpInsideAWordIsNoHelpRequest) {
 TEST(LauncherEndToEnd, TheRunLogGoesWhereTheVOptionSays) {
     enum class Log { DefaultFile, NamedFile, StandardError, None };
     struct Case {
-        std::vector<std::string> arguments;  // "<dir>" stands for the program directory
+        // "<dir>" stands for the program directory, "<full>" for a file that
+        // refuses every write (Wine maps Z: to the root of the host).
+        std::vector<std::string> arguments;
         Log log;
         std::string namedFile;  // for NamedFile, inside the program directory
     } cases[] = {
@@ -88,6 +91,7 @@ TEST(LauncherEndToEnd, TheRunLogGoesWhereTheVOptionSays) {
         {{"-vattached.log"}, Log::NamedFile, "attached.log"},
         {{"-v", "<dir>/missing/run.log"}, Log::StandardError, ""},
         {{"-v", "<dir>"}, Log::StandardError, ""},  // a directory cannot be a log file
+        {{"-v", "<full>"}, Log::StandardError, ""},  // opened, but the record is refused
     };
     for (auto& c : cases) {
         ProgramDirectory directory;
@@ -95,6 +99,7 @@ TEST(LauncherEndToEnd, TheRunLogGoesWhereTheVOptionSays) {
             auto at = argument.find("<dir>/");
             if (at != std::string::npos) argument = directory.File(argument.substr(at + 6));
             if (argument == "<dir>") argument = directory.Path();
+            if (argument == "<full>") argument = PathSeparator() == '\\' ? "Z:\\dev\\full" : "/dev/full";
         }
         const std::string commandLine = directory.CommandLineText(c.arguments);
         ProgramRun run = directory.Run(c.arguments);
