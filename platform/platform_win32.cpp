@@ -165,6 +165,11 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof(STARTUPINFOA);
+    // Without this flag a console client is handed this program's standard
+    // handles even though no handle is inherited, and a caller that reads our
+    // output through a pipe would wait until the client exits. The handles stay
+    // null: the client gets none.
+    startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION process;
     std::memset(&process, 0, sizeof process);
 
