@@ -25,6 +25,7 @@ namespace {
 constexpr const char kProcSelfExe[] = "/proc/self/exe";
 constexpr const char kX11Library[] = "libX11.so.6";
 constexpr const char kDisplayVariable[] = "DISPLAY";
+constexpr const char kNullDevice[] = "/dev/null";
 // What Windows reports for a machine without a display; also our fallback.
 constexpr VirtualScreen kNoDisplayScreen = {0, 0, 1024, 768};
 
@@ -165,7 +166,10 @@ std::string ProgramCommandLine(const std::string& programPath, const std::string
 
 // glibc's posix_spawn reports a program that cannot be executed as a failure,
 // so a missing client is seen here. The child is never waited for: when this
-// short-lived process exits, the client is handed to init.
+// short-lived process exits, the client is handed to init. Its standard input,
+// output and error are the null device, as a Windows client inherits no
+// handles: a caller that reads this program's output through a pipe would
+// otherwise see its end only when the client exits.
 bool StartProgram(const std::string& programPath, const std::string& argument,
                   const std::string& workingDirectory, std::string& errorText) {
     // The posix_spawn functions return an error number instead of setting errno.
@@ -178,6 +182,10 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     std::unique_ptr<posix_spawn_file_actions_t, int (*)(posix_spawn_file_actions_t*)> destroyActions(
         &actions, posix_spawn_file_actions_destroy);
     error = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+    const int nullFlags[] = {O_RDONLY, O_WRONLY, O_WRONLY};  // for descriptors 0, 1 and 2
+    for (int descriptor = 0; descriptor < 3 && error == 0; ++descriptor) {
+        error = posix_spawn_file_actions_addopen(&actions, descriptor, kNullDevice, nullFlags[descriptor], 0);
+    }
 
     std::vector<char> program(programPath.begin(), programPath.end());
     program.push_back('\0');

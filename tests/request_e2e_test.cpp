@@ -128,13 +128,18 @@ TEST(RequestEndToEnd, AMissingOptionEndsTheRunWithItsMessage) {
     }
 }
 
+// The client lives on after the run, and writes to its standard output and
+// error: the caller reads the run's output to its end at once, without them.
 TEST(RequestEndToEnd, ASearchRequestWritesTheDocumentAndStartsTheClient) {
     RequestDirectory directory;
+    WriteFileBytes(directory.File("norvclient-linger"), "");
     const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "12252010",
                                                 "-b", "10:30:00", "-e", "11:00:00"};
     ProgramRun run = directory.Run(arguments);
     EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.standardOutput, "");
     EXPECT_EQ(run.standardError, "");
+    EXPECT_FALSE(FileExists(directory.File(kClientRecord))) << "the run waited for the client";
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
     const std::string document = Document(
         SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)), "10.1.2.3",
