@@ -65,6 +65,10 @@ AppendFilePointer OpenAppendFile(const std::string& path, std::string& errorText
 // the text may then have been written.
 bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorText);
 
+// Whether "/" marks an option on the command line, beside "-". Not where an
+// absolute path begins with "/": such a path would be read as an option.
+bool SlashMarksOptions();
+
 // The command line that StartProgram uses for program and argument, as the run
 // log shows it.
 std::string ProgramCommandLine(const std::string& programPath, const std::string& argument);

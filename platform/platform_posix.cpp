@@ -158,6 +158,8 @@ bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorT
     return true;
 }
 
+bool SlashMarksOptions() { return false; }
+
 // The program path and its argument joined by one space; posix_spawn takes them
 // as separate arguments, so no quoting is involved.
 std::string ProgramCommandLine(const std::string& programPath, const std::string& argument) {

@@ -149,6 +149,8 @@ bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorT
     return true;
 }
 
+bool SlashMarksOptions() { return true; }
+
 // The program path is quoted: unquoted, a directory such as C:\Program Files\Cams
 // would make Windows start C:\Program.exe.
 std::string ProgramCommandLine(const std::string& programPath, const std::string& argument) {
