@@ -74,8 +74,10 @@ bool SlashMarksOptions();
 std::string ProgramCommandLine(const std::string& programPath, const std::string& argument);
 
 // Starts programPath with the one argument, in workingDirectory, and does not
-// wait for it. The child's handles are released at once. False when it could not
-// be started, with errorText set to the operating system's reason.
+// wait for it. The child's handles are released at once. It gets none of this
+// program's standard input, output and error (the null device, or no handles),
+// so a caller reading our output sees its end when we exit. False when it could
+// not be started, with errorText set to the operating system's reason.
 bool StartProgram(const std::string& programPath, const std::string& argument,
                   const std::string& workingDirectory, std::string& errorText);
 
