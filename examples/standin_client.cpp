@@ -1,7 +1,11 @@
 // A stand-in for the video client, for the demo and the end-to-end tests. It
 // records how it was started and the client init document it was given, in
-// norvclient-started.txt beside itself, one record per start.
+// norvclient-started.txt beside itself, one record per start. It writes a line
+// to its standard output and error, which a caller of the launcher must never
+// see; with norvclient-linger beside it, it lives a few seconds before it
+// writes its record, as a real client lives on after the launcher has ended.
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -14,6 +18,8 @@ namespace {
 
 constexpr const char kRecordName[] = "norvclient-started.txt";
 constexpr const char kDocumentOption[] = "-F";
+constexpr const char kLingerMarkerName[] = "norvclient-linger";
+constexpr std::chrono::seconds kLingerTime{3};
 
 // On Windows a file that is being replaced cannot be opened for a moment, so the
 // open is tried again for up to a second, as a real client would have to.
@@ -30,8 +36,12 @@ std::string ReadFile(const std::string& path) {
 
 int main(int argc, char* argv[]) {
     std::string ownPath;
-    if (!GetRunningProgramPath(ownPath)) return 1;
+    std::string errorText;
+    if (!GetRunningProgramPath(ownPath, errorText)) return 1;
     const std::string ownDirectory = ownPath.substr(0, ownPath.rfind(PathSeparator()));
+    std::fputs("stand-in client: standard output\n", stdout);
+    std::fputs("stand-in client: standard error\n", stderr);
+    std::fflush(stdout);
 
     std::string record = "started\n";
     std::error_code error;
@@ -53,9 +63,10 @@ int main(int argc, char* argv[]) {
     }
     record += "end\n";
 
-    AppendFile* file = OpenAppendFile(ownDirectory + PathSeparator() + kRecordName);
-    if (file == nullptr) return 1;
-    bool written = AppendToFile(file, record);
-    CloseAppendFile(file);
-    return written ? 0 : 1;
+    if (std::filesystem::exists(ownDirectory + PathSeparator() + kLingerMarkerName, error)) {
+        std::this_thread::sleep_for(kLingerTime);
+    }
+
+    AppendFilePointer file = OpenAppendFile(ownDirectory + PathSeparator() + kRecordName, errorText);
+    return file && AppendToFile(*file, record, errorText) ? 0 : 1;
 }

@@ -3,6 +3,8 @@
 #include <cctype>
 #include <climits>
 
+#include "platform.h"
+
 namespace {
 
 constexpr char kFoldedMarker = '-';
@@ -29,7 +31,9 @@ bool GetCmdLineOption(std::string commandLine, std::string option, std::string& 
     // Folding keeps the length, so a position in the folded copy is the same
     // position in the text as typed.
     auto at = FindAtArgumentStart(Folded(commandLine), kFoldedMarker + name);
-    if (at == std::string::npos) at = FindAtArgumentStart(commandLine, kExactMarker + name);
+    if (at == std::string::npos && SlashMarksOptions()) {
+        at = FindAtArgumentStart(commandLine, kExactMarker + name);
+    }
     if (at == std::string::npos) {
         value.clear();
         return false;

@@ -4,7 +4,9 @@
 // "-" and its name in any letter case, or, only where no "-" form occurs, "/" and
 // its name as typed; it counts only where an argument starts (at the start of the
 // text or right after a space). The first occurrence wins. The value is what
-// follows, after at most one space, up to the next space.
+// follows, after at most one space, up to the next space. The "/" form counts
+// only where the platform marks options with it (SlashMarksOptions): not where
+// absolute paths begin with "/".
 #pragma once
 
 #include <string>

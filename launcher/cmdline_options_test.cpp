@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform.h"
+
 namespace {
 
 // Arguments 1 onward of a request, each followed by one space, as the launcher
@@ -18,6 +20,8 @@ struct OptionCase {
 };
 
 TEST(GetCmdLineOption, FindsValuesByTheScanningRules) {
+    // Where "/" is no option marker (POSIX), the "/" form is not found.
+    const bool slash = SlashMarksOptions();
     const OptionCase cases[] = {
         {kRequest, "c", true, "12"},
         {kRequest, "s", true, "Cam-East"},  // -S matches "s"; the value keeps its case
@@ -29,7 +33,7 @@ TEST(GetCmdLineOption, FindsValuesByTheScanningRules) {
         {kRequest, "v", false, ""},
         {"-c5 ", "c", true, "5"},
         {"-c  5 ", "c", true, ""},  // an argument that began with a space
-        {"/c 7 ", "c", true, "7"},
+        {"/c 7 ", "c", slash, slash ? "7" : ""},
         {"/C 7 ", "c", false, ""},
         {"-c 3 -c 4 ", "c", true, "3"},
         {"/c 3 -c 4 ", "c", true, "4"},  // the "-" form wins wherever it stands
@@ -42,10 +46,10 @@ TEST(GetCmdLineOption, FindsValuesByTheScanningRules) {
         {"-help ", "help", true, ""},
         {"-HELP ", "help", true, ""},
         {"-helpme ", "help", true, "me"},
-        {"/help ", "help", true, ""},
+        {"/help ", "help", slash, ""},
         {"/HELP ", "help", false, ""},
         {"-? ", "?", true, ""},
-        {"/? ", "?", true, ""},
+        {"/? ", "?", slash, ""},
         {"", "c", false, ""},
         {"-\xC4 x ", "\xC4", true, "x"},  // bytes above 127 are not folded
     };
@@ -58,6 +62,7 @@ TEST(GetCmdLineOption, FindsValuesByTheScanningRules) {
 }
 
 TEST(GetCmdLineOption, CountsMarkersOnlyWhereAnArgumentStarts) {
+    const bool slash = SlashMarksOptions();
     const OptionCase cases[] = {
         {"-s nvr-backup -c 3 ", "c", true, "3"},
         {"-s site-d1 -d 12252010 ", "d", true, "12252010"},
@@ -66,6 +71,8 @@ TEST(GetCmdLineOption, CountsMarkersOnlyWhereAnArgumentStarts) {
         {"-f D:\\cam-data\\KestrupConfig.xml ", "d", false, ""},
         {"-f a/c -c 2 ", "c", true, "2"},  // "/c" inside a path is passed over
         {"-f a/v ", "v", false, ""},
+        {"-f /var/sites/site.xml ", "v", slash, slash ? "ar/sites/site.xml" : ""},  // a POSIX path
+        {"-f /var/sites/site.xml ", "f", true, "/var/sites/site.xml"},
         {"a -c 5 ", "c", true, "5"},
         {"-x -c 9 ", "c", true, "9"},
     };

@@ -27,7 +27,7 @@ constexpr const char kBeginMissing[] = "Search begin time not specified on comma
 constexpr const char kEndMissing[] = "Search end time not specified on command line: %s\n";
 constexpr const char kNotReadInFull[] = "Search date and time %s could not be read in full\n";
 constexpr const char kOutOfRange[] = "Search date and time %s is outside the supported range\n";
-constexpr const char kClientNotStarted[] = "Could not start client %s\n";
+constexpr const char kClientNotStarted[] = "Could not start client %s: %s\n";
 
 // Calendar times travel as signed 32-bit seconds; one beyond that is -1, the
 // value that already stands for "no time".
@@ -123,8 +123,10 @@ int RunRequest(const RunContext& context) {
     if (!SaveClientInitDocument(document, documentPath.c_str())) return 0;
 
     const std::string clientPath = ProgramFilePath(context, kClientName);
-    if (!StartProgram(clientPath, kClientArgument, context.programDirectory)) {
-        WriteLogLine(kClientNotStarted, ProgramCommandLine(clientPath, kClientArgument).c_str());
+    std::string errorText;
+    if (!StartProgram(clientPath, kClientArgument, context.programDirectory, errorText)) {
+        WriteLogLine(kClientNotStarted, ProgramCommandLine(clientPath, kClientArgument).c_str(),
+                     errorText.c_str());
     }
     return 0;
 }

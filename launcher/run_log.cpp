@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "platform.h"
@@ -12,7 +13,7 @@ enum class Destination { Absent, StandardError, File, Text };
 
 struct RunLog {
     Destination destination = Destination::Absent;
-    AppendFile* file = nullptr;
+    AppendFilePointer file;
     std::string record;  // lines not yet appended to the file
     std::string* lines = nullptr;  // the caller's text, for a Text destination
 };
@@ -54,12 +55,13 @@ void SetRunLogToStandardError() {
 }
 
 bool SetRunLogToFile(const std::string& path) {
-    AppendFile* file = OpenAppendFile(path);
-    if (file == nullptr) return false;
+    std::string errorText;
+    AppendFilePointer file = OpenAppendFile(path, errorText);
+    if (!file) return false;
     CloseRunLog();
     RunLog& log = TheRunLog();
     log.destination = Destination::File;
-    log.file = file;
+    log.file = std::move(file);
     return true;
 }
 
@@ -89,11 +91,12 @@ int EndRunWithMessage(const char* message, const std::string& commandLineText) {
 void CloseRunLog() {
     RunLog& log = TheRunLog();
     if (log.destination == Destination::File) {
-        // Nowhere is left to report a failed append; the exit status is 0 regardless.
-        AppendToFile(log.file, log.record);
-        CloseAppendFile(log.file);
+        // A log that refuses the record (a full disk) must not lose it without a
+        // word: standard error gets it whole. The exit status is 0 regardless.
+        std::string errorText;
+        if (!AppendToFile(*log.file, log.record, errorText)) std::fputs(log.record.c_str(), stderr);
     }
     log.destination = Destination::Absent;
-    log.file = nullptr;
+    log.file.reset();
     log.record.clear();
 }

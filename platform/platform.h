@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 // Asks the C runtime's allocator to serve large blocks from its heap, as it
@@ -15,8 +16,9 @@
 void KeepLargeBlocksInHeap();
 
 // Full path of the running program file, as the operating system reports it.
-// False when it cannot be obtained.
-bool GetRunningProgramPath(std::string& path);
+// False when it cannot be obtained, with errorText set to the operating
+// system's reason.
+bool GetRunningProgramPath(std::string& path, std::string& errorText);
 
 // The separator between a directory and a name in the paths this program forms.
 char PathSeparator();
@@ -46,27 +48,38 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 std::string LastErrorText();
 
 // A file opened for appending whole records at its end, so that records from
-// runs that overlap never interleave.
+// runs that overlap never interleave. The pointer owns the file and closes it.
 struct AppendFile;
+struct AppendFileCloser {
+    void operator()(AppendFile* file) const;
+};
+using AppendFilePointer = std::unique_ptr<AppendFile, AppendFileCloser>;
 
-// Null when the file cannot be opened (or created) for appending.
-AppendFile* OpenAppendFile(const std::string& path);
+// Null when the file cannot be opened (or created) for appending, with
+// errorText set to the operating system's reason.
+AppendFilePointer OpenAppendFile(const std::string& path, std::string& errorText);
 
 // Appends text, whose lines end in '\n', in one write at the current end of the
-// file, with each line end in the platform's text form.
-bool AppendToFile(AppendFile* file, const std::string& text);
+// file, with each line end in the platform's text form. False when the file
+// refuses it (a full disk, for one), with errorText set to the reason; part of
+// the text may then have been written.
+bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorText);
 
-void CloseAppendFile(AppendFile* file);
+// Whether "/" marks an option on the command line, beside "-". Not where an
+// absolute path begins with "/": such a path would be read as an option.
+bool SlashMarksOptions();
 
 // The command line that StartProgram uses for program and argument, as the run
 // log shows it.
 std::string ProgramCommandLine(const std::string& programPath, const std::string& argument);
 
 // Starts programPath with the one argument, in workingDirectory, and does not
-// wait for it. The child's handles are released at once. False when it could not
-// be started.
+// wait for it. The child's handles are released at once. It gets none of this
+// program's standard input, output and error (the null device, or no handles),
+// so a caller reading our output sees its end when we exit. False when it could
+// not be started, with errorText set to the operating system's reason.
 bool StartProgram(const std::string& programPath, const std::string& argument,
-                  const std::string& workingDirectory);
+                  const std::string& workingDirectory, std::string& errorText);
 
 // Opens path for reading as text, but only when it is a regular file: a
 // directory, a named pipe or a device gives null, and the call never waits for

@@ -25,6 +25,7 @@ namespace {
 constexpr const char kProcSelfExe[] = "/proc/self/exe";
 constexpr const char kX11Library[] = "libX11.so.6";
 constexpr const char kDisplayVariable[] = "DISPLAY";
+constexpr const char kNullDevice[] = "/dev/null";
 // What Windows reports for a machine without a display; also our fallback.
 constexpr VirtualScreen kNoDisplayScreen = {0, 0, 1024, 768};
 
@@ -39,11 +40,14 @@ void KeepLargeBlocksInHeap() {
 #endif
 }
 
-bool GetRunningProgramPath(std::string& path) {
+bool GetRunningProgramPath(std::string& path, std::string& errorText) {
     std::vector<char> buffer(256);
     for (;;) {
         ssize_t length = readlink(kProcSelfExe, buffer.data(), buffer.size());
-        if (length < 0) return false;
+        if (length < 0) {
+            errorText = LastErrorText();
+            return false;
+        }
         if (static_cast<size_t>(length) < buffer.size()) {
             path.assign(buffer.data(), static_cast<size_t>(length));
             return true;
@@ -114,26 +118,38 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 }
 
 struct AppendFile {
-    int descriptor;
+    explicit AppendFile(int openDescriptor) : descriptor(openDescriptor) {}
+    ~AppendFile() { close(descriptor); }
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    const int descriptor;
 };
+
+void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
 
 // O_APPEND moves to the end and writes in one step, so records of runs that
 // overlap stay whole. O_NONBLOCK keeps a named pipe from stalling the open.
-AppendFile* OpenAppendFile(const std::string& path) {
+AppendFilePointer OpenAppendFile(const std::string& path, std::string& errorText) {
     int descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (descriptor < 0) return nullptr;
+    if (descriptor < 0) {
+        errorText = LastErrorText();
+        return nullptr;
+    }
+    AppendFilePointer file(new AppendFile(descriptor));
     int flags = fcntl(descriptor, F_GETFL);
     if (flags >= 0) fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
-    return new AppendFile{descriptor};
+    return file;
 }
 
-bool AppendToFile(AppendFile* file, const std::string& text) {
+bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorText) {
     const char* data = text.data();
     size_t left = text.size();
     while (left > 0) {
-        ssize_t written = write(file->descriptor, data, left);
+        ssize_t written = write(file.descriptor, data, left);
         if (written < 0) {
             if (errno == EINTR) continue;
+            errorText = LastErrorText();
             return false;
         }
         data += written;
@@ -142,11 +158,7 @@ bool AppendToFile(AppendFile* file, const std::string& text) {
     return true;
 }
 
-void CloseAppendFile(AppendFile* file) {
-    if (file == nullptr) return;
-    close(file->descriptor);
-    delete file;
-}
+bool SlashMarksOptions() { return false; }
 
 // The program path and its argument joined by one space; posix_spawn takes them
 // as separate arguments, so no quoting is involved.
@@ -156,12 +168,26 @@ std::string ProgramCommandLine(const std::string& programPath, const std::string
 
 // glibc's posix_spawn reports a program that cannot be executed as a failure,
 // so a missing client is seen here. The child is never waited for: when this
-// short-lived process exits, the client is handed to init.
+// short-lived process exits, the client is handed to init. Its standard input,
+// output and error are the null device, as a Windows client inherits no
+// handles: a caller that reads this program's output through a pipe would
+// otherwise see its end only when the client exits.
 bool StartProgram(const std::string& programPath, const std::string& argument,
-                  const std::string& workingDirectory) {
+                  const std::string& workingDirectory, std::string& errorText) {
+    // The posix_spawn functions return an error number instead of setting errno.
     posix_spawn_file_actions_t actions;
-    if (posix_spawn_file_actions_init(&actions) != 0) return false;
-    bool prepared = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str()) == 0;
+    int error = posix_spawn_file_actions_init(&actions);
+    if (error != 0) {
+        errorText = std::strerror(error);
+        return false;
+    }
+    std::unique_ptr<posix_spawn_file_actions_t, int (*)(posix_spawn_file_actions_t*)> destroyActions(
+        &actions, posix_spawn_file_actions_destroy);
+    error = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+    const int nullFlags[] = {O_RDONLY, O_WRONLY, O_WRONLY};  // for descriptors 0, 1 and 2
+    for (int descriptor = 0; descriptor < 3 && error == 0; ++descriptor) {
+        error = posix_spawn_file_actions_addopen(&actions, descriptor, kNullDevice, nullFlags[descriptor], 0);
+    }
 
     std::vector<char> program(programPath.begin(), programPath.end());
     program.push_back('\0');
@@ -170,10 +196,9 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     char* arguments[] = {program.data(), firstArgument.data(), nullptr};
 
     pid_t child = 0;
-    bool started = prepared &&
-                   posix_spawn(&child, program.data(), &actions, nullptr, arguments, environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
-    return started;
+    if (error == 0) error = posix_spawn(&child, program.data(), &actions, nullptr, arguments, environ);
+    if (error != 0) errorText = std::strerror(error);
+    return error == 0;
 }
 
 // O_NONBLOCK keeps the open of a named pipe without a writer from waiting; the

@@ -38,12 +38,15 @@ std::string SystemErrorText(DWORD code) {
 
 void KeepLargeBlocksInHeap() {}
 
-bool GetRunningProgramPath(std::string& path) {
+bool GetRunningProgramPath(std::string& path, std::string& errorText) {
     std::vector<char> buffer(kFirstPathBufferSize);
     for (;;) {
         DWORD size = static_cast<DWORD>(buffer.size());
         DWORD length = GetModuleFileNameA(nullptr, buffer.data(), size);
-        if (length == 0) return false;
+        if (length == 0) {
+            errorText = SystemErrorText(GetLastError());
+            return false;
+        }
         // A full buffer means the path may have been cut; try again with more room.
         if (length < size) {
             path.assign(buffer.data(), length);
@@ -96,21 +99,31 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 }
 
 struct AppendFile {
-    HANDLE handle;
+    explicit AppendFile(HANDLE openHandle) : handle(openHandle) {}
+    ~AppendFile() { CloseHandle(handle); }
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    const HANDLE handle;
 };
+
+void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
 
 // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the
 // file as it is then, so records of runs that overlap never overwrite each other.
-AppendFile* OpenAppendFile(const std::string& path) {
+AppendFilePointer OpenAppendFile(const std::string& path, std::string& errorText) {
     HANDLE handle = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    return new AppendFile{handle};
+    if (handle == INVALID_HANDLE_VALUE) {
+        errorText = SystemErrorText(GetLastError());
+        return nullptr;
+    }
+    return AppendFilePointer(new AppendFile(handle));
 }
 
 // The text-mode line end is written here, so that the whole record goes out in
 // one WriteFile (the C runtime's text mode would split it into pieces).
-bool AppendToFile(AppendFile* file, const std::string& text) {
+bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorText) {
     std::string translated;
     translated.reserve(text.size() + text.size() / 16);
     for (char c : text) {
@@ -122,18 +135,21 @@ bool AppendToFile(AppendFile* file, const std::string& text) {
     while (left > 0) {
         DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
         DWORD written = 0;
-        if (!WriteFile(file->handle, data, chunk, &written, nullptr) || written == 0) return false;
+        if (!WriteFile(file.handle, data, chunk, &written, nullptr)) {
+            errorText = SystemErrorText(GetLastError());
+            return false;
+        }
+        if (written == 0) {
+            errorText = SystemErrorText(ERROR_WRITE_FAULT);
+            return false;
+        }
         data += written;
         left -= written;
     }
     return true;
 }
 
-void CloseAppendFile(AppendFile* file) {
-    if (file == nullptr) return;
-    CloseHandle(file->handle);
-    delete file;
-}
+bool SlashMarksOptions() { return true; }
 
 // The program path is quoted: unquoted, a directory such as C:\Program Files\Cams
 // would make Windows start C:\Program.exe.
@@ -142,7 +158,7 @@ std::string ProgramCommandLine(const std::string& programPath, const std::string
 }
 
 bool StartProgram(const std::string& programPath, const std::string& argument,
-                  const std::string& workingDirectory) {
+                  const std::string& workingDirectory, std::string& errorText) {
     // CreateProcessA may write into the command line, so it gets a copy it owns.
     std::string commandLine = ProgramCommandLine(programPath, argument);
     std::vector<char> writable(commandLine.begin(), commandLine.end());
@@ -151,11 +167,17 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof(STARTUPINFOA);
+    // Without this flag a console client is handed this program's standard
+    // handles even though no handle is inherited, and a caller that reads our
+    // output through a pipe would wait until the client exits. The handles stay
+    // null: the client gets none.
+    startup.dwFlags = STARTF_USESTDHANDLES;
     PROCESS_INFORMATION process;
     std::memset(&process, 0, sizeof process);
 
     if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
                         nullptr, workingDirectory.c_str(), &startup, &process)) {
+        errorText = SystemErrorText(GetLastError());
         return false;
     }
     CloseHandle(process.hProcess);

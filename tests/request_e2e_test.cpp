@@ -1,11 +1,14 @@
 // Whole requests through the real program: options, time window, site
 // configuration, the client init document and the start of the stand-in client.
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "platform.h"
 #include "program_directory.h"
 
 namespace {
@@ -104,6 +107,7 @@ TEST(RequestEndToEnd, AMissingOptionEndsTheRunWithItsMessage) {
     struct {
         std::vector<std::string> arguments;
         std::string message;
+        std::string slashMessage = "";  // where "/" marks options too, if it differs
     } cases[] = {
         {{}, "Camera number not specified on command line: %s\n"},
         {{"-s", "10.1.2.3", "-d", "live", "-b", "1", "-e", "2"}, "Camera number not specified on command line: %s\n"},
@@ -112,13 +116,18 @@ TEST(RequestEndToEnd, AMissingOptionEndsTheRunWithItsMessage) {
         {{"-c", "3", "-s", "host", "-d", "live"}, "Search begin time not specified on command line: %s\n"},
         {{"-c", "3", "-s", "host", "-d", "live", "-b", "10:00:00"},
          "Search end time not specified on command line: %s\n"},
+        // Natively, absolute paths hold no options.
+        {{"-s", "10.1.2.3", "-f", "/cams/site.xml"}, "Camera number not specified on command line: %s\n",
+         "Search date not specified on command line: %s\n"},
+        {{"-c", "7", "-s", "10.1.2.3", "-f", "/dev/null"}, "Search date not specified on command line: %s\n",
+         "Search begin time not specified on command line: %s\n"},
     };
     for (const auto& c : cases) {
         RequestDirectory directory;
         const std::string commandLine = directory.CommandLineText(c.arguments);
         ProgramRun run = directory.Run(c.arguments);
         EXPECT_EQ(run.exitStatus, 0) << commandLine;
-        std::string message = c.message;
+        std::string message = SlashMarksOptions() && !c.slashMessage.empty() ? c.slashMessage : c.message;
         message.replace(message.find("%s"), 2, commandLine);
         EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, message)) << commandLine;
         EXPECT_FALSE(FileExists(directory.File(kDocument))) << commandLine;
@@ -126,13 +135,18 @@ TEST(RequestEndToEnd, AMissingOptionEndsTheRunWithItsMessage) {
     }
 }
 
+// The client lives on after the run, and writes to its standard output and
+// error: the caller reads the run's output to its end at once, without them.
 TEST(RequestEndToEnd, ASearchRequestWritesTheDocumentAndStartsTheClient) {
     RequestDirectory directory;
+    WriteFileBytes(directory.File("norvclient-linger"), "");
     const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "12252010",
                                                 "-b", "10:30:00", "-e", "11:00:00"};
     ProgramRun run = directory.Run(arguments);
     EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(run.standardOutput, "");
     EXPECT_EQ(run.standardError, "");
+    EXPECT_FALSE(FileExists(directory.File(kClientRecord))) << "the run waited for the client";
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
     const std::string document = Document(
         SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)), "10.1.2.3",
@@ -281,10 +295,20 @@ TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
     ProgramRun run = directory.Run(arguments);
     EXPECT_EQ(run.exitStatus, 0);
     const std::string client = directory.File("norvclient.exe");
-    const std::string shown = TextLineEnd() == std::string("\r\n") ? "\"" + client + "\"" : client;
-    EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
-              ExpectedRecord(directory.CommandLineText(arguments),
-                             kReadLines + "Could not start client " + shown + " -FnVCmdLine.xml\n"));
+    const bool windows = TextLineEnd() == std::string("\r\n");
+    const std::string shown = windows ? "\"" + client + "\"" : client;
+    // The system's reason ends the line; Windows words it by its own language.
+    const std::string lineStart = "Could not start client " + shown + " -FnVCmdLine.xml: ";
+    const std::string log = MaskedTimes(ReadFileBytes(directory.File("Kestrup.log")));
+    const std::string expected = ExpectedRecord(directory.CommandLineText(arguments), kReadLines + lineStart);
+    ASSERT_EQ(log.substr(0, expected.size()), expected);
+    const std::string reason = log.substr(expected.size());
+    if (windows) {
+        EXPECT_GT(reason.size(), 2u);
+        EXPECT_EQ(reason.find_first_of("\r\n"), reason.size() - 2) << reason;
+    } else {
+        EXPECT_EQ(reason, std::string(std::strerror(ENOENT)) + "\n");
+    }
 }
 
 // Runs that overlap append whole records and never leave a half-written document.

@@ -2,6 +2,7 @@
 // about the platform's text files that the tests compare against.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,14 @@ struct ProgramRun {
     std::string standardError;
 };
 
+// How long a run may take, its output read to the end included.
+constexpr std::chrono::seconds kRunTimeout{60};
+
 // Starts program with the arguments (argument 0 is program itself) in
-// workingDirectory, with no standard input, and waits for it.
+// workingDirectory, with no standard input, reads its standard output and error
+// through pipes to their end, as most callers do, and waits for it to exit.
+// False when it cannot be started, or when it has not closed its output and
+// exited within kRunTimeout; it is then killed, and what it wrote is kept.
 bool RunProgramAndWait(const std::string& program, const std::vector<std::string>& arguments,
                        const std::string& workingDirectory, ProgramRun& run);
 

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <iterator>
+#include <mutex>
 
 namespace {
 
@@ -27,28 +26,53 @@ std::string QuotedArgument(const std::string& argument) {
     return quoted;
 }
 
-HANDLE InheritableFile(const std::string& path, DWORD access, DWORD disposition) {
-    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                       disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
+// Handles are made inheritable only while this lock is held, and closed in
+// this process before it is released: CreateProcessA hands a child every
+// inheritable handle, so a child started by another thread meanwhile would
+// otherwise hold this run's pipes open.
+std::mutex inheritanceLock;
 
-std::string ReadAndRemove(const std::string& path) {
-    std::string text;
-    {
-        std::ifstream in(path, std::ios::binary);
-        text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+struct OwnedHandle {
+    HANDLE handle = nullptr;
+    OwnedHandle() = default;
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    ~OwnedHandle() { Close(); }
+    void Close() {
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+        handle = nullptr;
     }
-    DeleteFileA(path.c_str());
-    return text;
-}
+};
 
-std::string CaptureFileName() {
-    char directory[MAX_PATH];
-    char name[MAX_PATH];
-    GetTempPathA(MAX_PATH, directory);
-    GetTempFileNameA(directory, "ke2", 0, name);
-    return name;
+// Reads both pipes until each reaches its end or the deadline passes. Anonymous
+// pipes cannot wait with a timeout, so they are polled.
+bool ReadToEnd(OwnedHandle& out, OwnedHandle& err, ProgramRun& run, ULONGLONG deadline) {
+    OwnedHandle* pipes[] = {&out, &err};
+    std::string* texts[] = {&run.standardOutput, &run.standardError};
+    for (;;) {
+        bool open = false;
+        bool read = false;
+        for (int i = 0; i < 2; ++i) {
+            if (pipes[i]->handle == nullptr) continue;
+            DWORD available = 0;
+            if (!PeekNamedPipe(pipes[i]->handle, nullptr, 0, nullptr, &available, nullptr)) {
+                pipes[i]->Close();  // the write end is closed and all is read
+                continue;
+            }
+            open = true;
+            if (available == 0) continue;
+            char buffer[4096];
+            DWORD length = 0;
+            DWORD wanted = available < sizeof buffer ? available : static_cast<DWORD>(sizeof buffer);
+            if (ReadFile(pipes[i]->handle, buffer, wanted, &length, nullptr) && length > 0) {
+                texts[i]->append(buffer, length);
+                read = true;
+            }
+        }
+        if (!open) return true;
+        if (GetTickCount64() >= deadline) return false;
+        if (!read) Sleep(5);
+    }
 }
 
 }  // namespace
@@ -58,35 +82,54 @@ bool RunProgramAndWait(const std::string& program, const std::vector<std::string
     std::string commandLine = QuotedArgument(program);
     for (const auto& argument : arguments) commandLine += " " + QuotedArgument(argument);
 
-    const std::string outPath = CaptureFileName();
-    const std::string errPath = CaptureFileName();
-    HANDLE input = InheritableFile("NUL", GENERIC_READ, OPEN_EXISTING);
-    HANDLE output = InheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
-    HANDLE error = InheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
-
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input;
-    startup.hStdOutput = output;
-    startup.hStdError = error;
-    PROCESS_INFORMATION process{};
-    BOOL started = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                  workingDirectory.c_str(), &startup, &process);
-    CloseHandle(input);
-    CloseHandle(output);
-    CloseHandle(error);
-    if (started) {
-        WaitForSingleObject(process.hProcess, INFINITE);
-        DWORD status = 0;
-        GetExitCodeProcess(process.hProcess, &status);
-        run.exitStatus = static_cast<int>(status);
-        CloseHandle(process.hProcess);
-        CloseHandle(process.hThread);
+    OwnedHandle outRead, outWrite, errRead, errWrite, input;
+    if (!CreatePipe(&outRead.handle, &outWrite.handle, nullptr, 0) ||
+        !CreatePipe(&errRead.handle, &errWrite.handle, nullptr, 0)) {
+        return false;
     }
-    run.standardOutput = ReadAndRemove(outPath);
-    run.standardError = ReadAndRemove(errPath);
-    return started != FALSE;
+    const ULONGLONG deadline =
+        GetTickCount64() + static_cast<ULONGLONG>(std::chrono::milliseconds(kRunTimeout).count());
+    PROCESS_INFORMATION process{};
+    BOOL started = FALSE;
+    {
+        std::lock_guard<std::mutex> lock(inheritanceLock);
+        SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        input.handle = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        SetHandleInformation(outWrite.handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+        SetHandleInformation(errWrite.handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = input.handle;
+        startup.hStdOutput = outWrite.handle;
+        startup.hStdError = errWrite.handle;
+        started = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                 workingDirectory.c_str(), &startup, &process);
+        input.Close();
+        outWrite.Close();
+        errWrite.Close();
+    }
+    if (!started) return false;
+    OwnedHandle processHandle, threadHandle;
+    processHandle.handle = process.hProcess;
+    threadHandle.handle = process.hThread;
+
+    const bool readToEnd = ReadToEnd(outRead, errRead, run, deadline);
+    const ULONGLONG now = GetTickCount64();
+    // A program that outlives its output, or leaves its output held open, is
+    // killed at the deadline: the test fails instead of hanging.
+    const DWORD wait = readToEnd && deadline > now ? static_cast<DWORD>(deadline - now) : 0;
+    if (WaitForSingleObject(process.hProcess, wait) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        return false;
+    }
+    DWORD status = 0;
+    GetExitCodeProcess(process.hProcess, &status);
+    run.exitStatus = static_cast<int>(status);
+    return readToEnd;
 }
 
 const char* TextLineEnd() { return "\r\n"; }
