@@ -11,6 +11,7 @@
 #include "camera_directory.h"
 #include "platform.h"
 #include "run_log.h"
+#include "saturating_int.h"
 #include "xml_nesting_check.h"
 
 namespace {
@@ -105,19 +106,31 @@ void Refuse(SiteConfigObserver* observer, const char* format, const char* argume
     observer->Refused(reason);
 }
 
+// The attribute's value read as an integer: false, leaving value alone, when it
+// is absent or does not begin with a number. Values beyond the int range are
+// held at INT_MIN or INT_MAX, as -c holds them, so that both builds read the
+// same file alike and a camera numbered past the range is found by the same -c.
+bool ReadIntAttribute(const TiXmlElement& element, const char* name, int& value) {
+    const char* text = element.Attribute(name);
+    if (text == nullptr) return false;
+    ScannedInt scanned = ScanSaturatingInt(text);
+    if (scanned.found) value = scanned.value;
+    return scanned.found;
+}
+
 // Each setting changes only when its attribute reads as an integer.
 void ReadWindowSettings(const TiXmlElement& config) {
     ClientWindowSettings& settings = TheClientWindowSettings();
     int value = 0;
-    if (config.QueryIntAttribute(kAllowExpansionAttribute, &value) == TIXML_SUCCESS) {
+    if (ReadIntAttribute(config, kAllowExpansionAttribute, value)) {
         settings.AllowExpansion = value;
         // A Height attribute, read next, replaces the sum outright.
         if (value != 0) settings.Height += kExpansionExtraHeight;
     }
-    if (config.QueryIntAttribute(kWidthAttribute, &value) == TIXML_SUCCESS) settings.Width = value;
-    if (config.QueryIntAttribute(kHeightAttribute, &value) == TIXML_SUCCESS) settings.Height = value;
-    if (config.QueryIntAttribute(kLeftAttribute, &value) == TIXML_SUCCESS) settings.Left = value;
-    if (config.QueryIntAttribute(kTopAttribute, &value) == TIXML_SUCCESS) settings.Top = value;
+    if (ReadIntAttribute(config, kWidthAttribute, value)) settings.Width = value;
+    if (ReadIntAttribute(config, kHeightAttribute, value)) settings.Height = value;
+    if (ReadIntAttribute(config, kLeftAttribute, value)) settings.Left = value;
+    if (ReadIntAttribute(config, kTopAttribute, value)) settings.Top = value;
 }
 
 // True when the camera was stored; a camera passed over is reported to the observer.
@@ -125,7 +138,7 @@ bool ReadCamera(const TiXmlElement& camera, const std::string& systemAddress,
                          ReadContext& context) {
     CameraRecord record;
     int number = 0;
-    if (camera.QueryIntAttribute(kNumberAttribute, &number) != TIXML_SUCCESS) {
+    if (!ReadIntAttribute(camera, kNumberAttribute, number)) {
         context.Report(SiteConfigFindingKind::CameraNumberNotInteger, camera);
         return false;
     }

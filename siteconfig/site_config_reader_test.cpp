@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -154,6 +155,8 @@ TEST(ReadSiteConfiguration, ReportsEachFileInTheRunLog) {
 TEST(ReadSiteConfiguration, StoresEveryValidCameraTheLaterOneWinning) {
     const CameraDirectory expected = {
         {"10.1.2.3:7", {"10.1.2.3", "Lobby", "2", "dev1"}},
+        {"10.1.2.3:2147483647", {"10.1.2.3", "Past the int range", "", ""}},
+        {"10.1.2.3:-2147483648", {"10.1.2.3", "Below the int range", "", ""}},
         {"10.1.2.3:3", {"10.1.2.3", "Same key, later system", "", "d3"}},
         {"10.1.2.3:-2", {"10.1.2.3", "Hall > East", "", "dev2"}},
         {"10.1.2.3:9", {"10.1.2.3", "", "", ""}},
@@ -182,6 +185,7 @@ TEST(ReadSiteConfiguration, ReadsTheWindowSettingsFromTheConfigElement) {
         {"allow_7_height_first.xml", {392, 300, -1, -1, 7}},  // read in a fixed order, not the file's
         {"width_abc.xml", {392, 377, -5, 8, 0}},
         {"width_640px.xml", {640, 377, -1, 12, 0}},
+        {"beyond_int.xml", {INT_MAX, INT_MIN, 42, -1, INT_MAX}},  // held at the int range's ends
         {"invalid_only.xml", {392, 425, 10, 20, 1}},  // kept although no camera is valid
         {"no_system.xml", {640, 480, -1, -1, 0}},
         {"other_root.xml", kDefaults},

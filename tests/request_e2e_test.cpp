@@ -19,6 +19,7 @@ const std::string kSiteConfiguration =
     "<Config Width=\"640\" Height=\"480\" Left=\"10\" Top=\"20\">\n"
     "  <System IPAddr=\"10.1.2.3\">\n"
     "    <Camera Number=\"7\"><Input Name=\"Lobby\" /></Camera>\n"
+    "    <Camera Number=\"4294967303\"><Input Name=\"Past the int range\" /></Camera>\n"
     "    <Camera Number=\"12\"><Input Number=\"3\" Device=\"Encoder-A\" /></Camera>\n"
     "  </System>\n"
     "  <System IPAddr=\"10.0.0.5\"><Camera Number=\"3\"><Input Name=\"plain\" /></Camera></System>\n"
@@ -151,6 +152,9 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
         {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"}, "Live", "10.1.2.3", "Name=\"Lobby\""},
         {{"-c", "012", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
          "Live", "10.1.2.3", "Number=\"3\" Device=\"Encoder-A\""},
+        // Held at INT_MAX on both sides, not wrapped onto camera 7.
+        {{"-c", "4294967303", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
+         "Live", "10.1.2.3", "Name=\"Past the int range\""},
         {{"-c", "3", "-s", "10.0.0.5", "-p", "22610", "-d", "live", "-b", "x", "-e", "y"},
          "Live", "10.0.0.5:22610", "Name=\"port 22610\""},
         {{"-c", "3", "-s", "10.0.0.5", "-p", "080", "-d", "live", "-b", "x", "-e", "y"},
