@@ -27,6 +27,7 @@ constexpr char kNoValidCamera[] = "No valid camera found in file %s\n";
 
 // Descriptions for texts refused before TinyXML sees them, in TinyXML's style.
 constexpr char kNestedTooDeeply[] = "Error document nested too deeply.";
+constexpr char kTooManyAttributes[] = "Error element has too many attributes.";
 constexpr char kHoldsNullCharacter[] = "Error null character in document.";
 constexpr char kCdataInEndTag[] = "Error CDATA section inside an end tag.";
 
@@ -79,6 +80,7 @@ public:
 const char* RefusalDescription(XmlTextCheck check) {
     if (check == XmlTextCheck::HoldsNullCharacter) return kHoldsNullCharacter;
     if (check == XmlTextCheck::CdataInEndTag) return kCdataInEndTag;
+    if (check == XmlTextCheck::TooManyAttributes) return kTooManyAttributes;
     return kNestedTooDeeply;
 }
 
@@ -213,7 +215,8 @@ bool ReadDocument(const std::string& path, SiteConfigObserver* observer, TiXmlDo
         Refuse(observer, kCouldNotOpenFile, path.c_str());
         return false;
     }
-    // TinyXML recurses once per level and would exhaust the stack on a deep text.
+    // TinyXML recurses once per level and would exhaust the stack on a deep
+    // text; it reads an element's attributes in time square in their number.
     XmlTextCheck check = CheckXmlTextNesting(text);
     if (check != XmlTextCheck::Readable) {
         Refuse(observer, kXmlError, RefusalDescription(check));

@@ -265,13 +265,20 @@ std::string Repeated(const std::string& text, int count) {
     return result;
 }
 
+// " a0=\"1\" a1=\"1\"" ..., count of them.
+std::string Attributes(int count) {
+    std::string result;
+    for (int i = 0; i < count; ++i) result += " a" + std::to_string(i) + "=\"1\"";
+    return result;
+}
+
 const std::string kOneCamera = "<Camera Number=\"1\"><Input Name=\"Lobby\"/></Camera>";
 
 std::string ConfigAround(const std::string& systemContent) {
     return "<Config><System IPAddr=\"10.1.2.3\">" + systemContent + "</System></Config>";
 }
 
-TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStack) {
+TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStackOrTime) {
     const std::string tooDeep = "Cmd line configuration document XML error: Error document nested too deeply.";
     const std::string heldNull = "Cmd line configuration document XML error: Error null character in document.";
     const struct {
@@ -292,6 +299,9 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStack) {
         {"null inside the element", ConfigAround(std::string("\0", 1) + kOneCamera), false, heldNull},
         {"CDATA opening in an end tag", ConfigAround(kOneCamera + "</<![CDATA[x]]>"), false,
          "Cmd line configuration document XML error: Error CDATA section inside an end tag."},
+        // TinyXML's parser would spend a minute on them.
+        {"100000 attributes", "<Config" + Attributes(100000) + ">" + kOneCamera + "</Config>", false,
+         "Cmd line configuration document XML error: Error element has too many attributes."},
         {"200 levels inside a camera",
          ConfigAround("<Camera Number=\"1\"><Input Name=\"Lobby\"/>" + Repeated("<a>", 200) + Repeated("</a>", 200) +
                       "</Camera>"),

@@ -2,6 +2,10 @@
 
 #include <array>
 #include <cstring>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
 
 // Both readings below follow TinyXML 2.6.2 byte for byte where it decides what
 // is markup: where its rules differ from XML's (a comment "<!-->" ends at once
@@ -239,9 +243,9 @@ private:
 // the count.
 class ParsedReading {
 public:
-    ParsedReading(const char* text, size_t length, int depthLimit)
+    ParsedReading(const char* text, size_t length, int depthLimit, int attributeLimit)
         // The parser reads a C string: it ends at the first null.
-        : text_(text), end_(LengthBeforeNull(text, length)), limit_(depthLimit) {}
+        : text_(text), end_(LengthBeforeNull(text, length)), limit_(depthLimit), attributeLimit_(attributeLimit) {}
 
     int Run() {
         for (;;) {
@@ -253,6 +257,10 @@ public:
         }
         return deepest_;
     }
+
+    // Whether an element held more attributes than the limit (the reading
+    // stopped there).
+    bool TooManyAttributes() const { return tooManyAttributes_; }
 
 private:
     bool AtEnd() const { return pos_ >= end_; }
@@ -297,9 +305,12 @@ private:
         return true;
     }
 
-    bool ReadAttribute() {
+    // name: the attribute's name, as read.
+    bool ReadAttribute(std::string_view& name) {
         SkipSpace();
+        size_t nameAt = pos_;
         if (!SkipName()) return false;
+        name = std::string_view(text_ + nameAt, pos_ - nameAt);
         SkipSpace();
         if (AtEnd() || text_[pos_] != '=') return false;
         ++pos_;
@@ -332,8 +343,9 @@ private:
             for (const char* name : kDeclarationAttributes) {
                 quoted = quoted || StartsWith(text_, pos_, end_, name, true);
             }
+            std::string_view name;
             if (quoted) {
-                if (!ReadAttribute()) return false;
+                if (!ReadAttribute(name)) return false;
             } else {
                 while (!AtEnd() && text_[pos_] != '>' && !IsSpace(At(pos_))) ++pos_;
             }
@@ -363,6 +375,10 @@ private:
         if (depth > limit_) return false;
         ++pos_;
         if (!SkipName()) return false;
+        attributeNames_.clear();
+        // Only an element with many attributes fills the set; clearing it costs
+        // its bucket array each time, so it is cleared only when used.
+        if (!attributeNameSet_.empty()) attributeNameSet_.clear();
         for (;;) {
             SkipSpace();
             if (AtEnd()) return false;
@@ -378,8 +394,40 @@ private:
                 selfClosed = false;
                 return true;
             }
-            if (!ReadAttribute()) return false;
+            if (!ReadElementAttribute()) return false;
         }
+    }
+
+    // One attribute of an element's start tag, kept as TinyXML keeps it: false
+    // where TinyXML stops with an error (the text ends right after it, or the
+    // element has an attribute of that name already), and where it is one more
+    // than the limit. TinyXML looks each new name up in a list of the ones before
+    // it; past the limit that would cost time in the square of their number.
+    bool ReadElementAttribute() {
+        std::string_view name;
+        if (!ReadAttribute(name) || AtEnd() || !IsNewAttributeName(name)) return false;
+        if (static_cast<int>(attributeNames_.size()) > attributeLimit_) {
+            tooManyAttributes_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    // Adds name to the current element's names unless it is there already. A
+    // few names are compared one by one; past that a set keeps the look-up
+    // linear in the element's attributes.
+    bool IsNewAttributeName(std::string_view name) {
+        constexpr size_t kComparedOneByOne = 16;
+        if (attributeNames_.size() < kComparedOneByOne) {
+            for (std::string_view earlier : attributeNames_) {
+                if (earlier == name) return false;
+            }
+        } else {
+            if (attributeNameSet_.empty()) attributeNameSet_.insert(attributeNames_.begin(), attributeNames_.end());
+            if (!attributeNameSet_.insert(name).second) return false;
+        }
+        attributeNames_.push_back(name);
+        return true;
     }
 
     bool ReadElement() {
@@ -413,8 +461,12 @@ private:
     const char* text_;
     size_t end_;
     const int limit_;
+    const int attributeLimit_;
     size_t pos_ = 0;
     int deepest_ = 0;
+    bool tooManyAttributes_ = false;
+    std::vector<std::string_view> attributeNames_;
+    std::unordered_set<std::string_view> attributeNameSet_;
 };
 
 }  // namespace
@@ -424,7 +476,7 @@ StreamedExtent MeasureStreamedExtent(const std::string& text, int depthLimit) {
 }
 
 int MeasureParsedNesting(const std::string& text, int depthLimit) {
-    return ParsedReading(text.data(), text.size(), depthLimit).Run();
+    return ParsedReading(text.data(), text.size(), depthLimit, kMaxAttributesPerElement).Run();
 }
 
 XmlTextCheck CheckXmlTextNesting(const std::string& text) {
@@ -433,7 +485,9 @@ XmlTextCheck CheckXmlTextNesting(const std::string& text) {
     if (streamed.cdataInEndTag) return XmlTextCheck::CdataInEndTag;
     if (streamed.deepest > kMaxStreamedNesting) return XmlTextCheck::NestedTooDeeply;
     // The parser sees only what the extraction took in.
-    int parsed = ParsedReading(text.data(), streamed.length, kMaxElementNesting).Run();
-    if (parsed > kMaxElementNesting) return XmlTextCheck::NestedTooDeeply;
+    ParsedReading parsed(text.data(), streamed.length, kMaxElementNesting, kMaxAttributesPerElement);
+    int deepest = parsed.Run();
+    if (parsed.TooManyAttributes()) return XmlTextCheck::TooManyAttributes;
+    if (deepest > kMaxElementNesting) return XmlTextCheck::NestedTooDeeply;
     return XmlTextCheck::Readable;
 }

@@ -1,5 +1,6 @@
 // A check, made before TinyXML sees a text, that the text cannot make TinyXML
-// recurse until the stack runs out.
+// recurse until the stack runs out, nor spend minutes on one element's
+// attributes.
 //
 // TinyXML reads a document twice over, both times one call per element level:
 // its stream extraction first cuts the first top-level element out of the text,
@@ -14,6 +15,7 @@
 enum class XmlTextCheck {
     Readable,
     NestedTooDeeply,
+    TooManyAttributes,   // more on one element than kMaxAttributesPerElement
     HoldsNullCharacter,  // TinyXML's stream extraction would loop forever on it
     CdataInEndTag,       // an end tag running into "<![CDATA[": TinyXML asserts on it
 };
@@ -21,6 +23,11 @@ enum class XmlTextCheck {
 // Elements of the parsed tree may nest this deep; a real site configuration
 // needs four levels.
 constexpr int kMaxElementNesting = 256;
+
+// TinyXML's parser looks each attribute up among those of its element read so
+// far, so an element's attributes cost time in the square of their number. A
+// real element has a handful.
+constexpr int kMaxAttributesPerElement = 1000;
 
 // The stream extraction goes one level deeper for every '>' inside a quoted
 // value of a self-closing tag (a camera named "Hall > East"), so its bound is

@@ -12,6 +12,13 @@ std::string Repeated(const std::string& text, int count) {
 
 std::string Nested(int levels) { return Repeated("<a>", levels) + Repeated("</a>", levels); }
 
+// count attributes, each named for its place from `first` on: " a<first>='1'" ...
+std::string Attributes(int count, int first = 0) {
+    std::string result;
+    for (int i = first; i < first + count; ++i) result += " a" + std::to_string(i) + "='1'";
+    return result;
+}
+
 TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
     const XmlTextCheck fine = XmlTextCheck::Readable;
     const XmlTextCheck deep = XmlTextCheck::NestedTooDeeply;
@@ -42,6 +49,13 @@ TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
         // The parser ends an unknown "<!...>" at its first '>', as the extraction does.
         {"unknown ends at its first '>'", "<r><!x \">" + Nested(300) + "\"></r>", deep},
         {"\"<!-->\" ends at once in the extraction", "<!-->" + Nested(3000) + "-->", deep},
+        {"1000 attributes", "<r" + Attributes(1000) + "/>", fine},
+        {"1001 attributes", "<r" + Attributes(1001) + "/>", XmlTextCheck::TooManyAttributes},
+        {"1001 on an inner element", "<r><s/><s" + Attributes(1001) + "></s></r>", XmlTextCheck::TooManyAttributes},
+        // TinyXML stops at a repeated name, before the 1001st attribute.
+        {"a name repeated", "<r" + Attributes(500) + " a7='2'" + Attributes(600, 500) + "/>", fine},
+        {"a name repeated late", "<r" + Attributes(1000) + " a0='2'" + Attributes(10, 1000) + "/>", fine},
+        {"1001 attributes in a comment", "<r><!--<s" + Attributes(1001) + "/>--></r>", fine},
         {"null inside the root", std::string("<r>\0</r>", 8), XmlTextCheck::HoldsNullCharacter},
         {"null in a start tag", std::string("<r a=\"\0\"></r>", 13), XmlTextCheck::HoldsNullCharacter},
         {"null after the root", std::string("<r/>\0", 5), fine},

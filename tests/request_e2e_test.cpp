@@ -264,6 +264,35 @@ TEST(RequestEndToEnd, TheFOptionNamesTheSiteConfiguration) {
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
 }
 
+// Site files past the reader's bounds are refused before TinyXML's costly
+// work: the attributes would take it a minute of CPU.
+TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
+    std::string attributes;
+    for (int i = 0; i < 100000; ++i) attributes += " a" + std::to_string(i) + "=\"1\"";
+    struct {
+        std::string name;
+        std::string text;
+        std::string description;
+    } cases[] = {
+        {"100000 attributes", "<Config" + attributes + ">\n" + kSiteConfiguration.substr(kSiteConfiguration.find("  <System")),
+         "Error element has too many attributes."},
+    };
+    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"};
+    for (const auto& c : cases) {
+        RequestDirectory directory;
+        WriteFileBytes(directory.File("KestrupConfig.xml"), c.text);
+        const auto start = std::chrono::steady_clock::now();
+        directory.Run(arguments);
+        const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(taken.count(), 20.0) << c.name;
+        EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments),
+                                                  "Cmd line configuration document XML error: " + c.description))
+            << c.name;
+        EXPECT_FALSE(FileExists(directory.File(kDocument))) << c.name;
+        EXPECT_FALSE(FileExists(directory.File(kClientRecord))) << c.name;
+    }
+}
+
 // Unquoted, a program directory with a space in it would start "...\Cam.exe"
 // on Windows: a decoy stand-in stands there to catch that.
 TEST(RequestEndToEnd, TheClientIsStartedFromADirectoryWithASpace) {
