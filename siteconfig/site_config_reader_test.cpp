@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -286,6 +287,7 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStackOrTime) {
         std::string text;
         bool result;
         std::string log;
+        std::uintmax_t size = 0;  // when set, the file is extended with nulls to this size
     } cases[] = {
         {"million levels", Repeated("<a>", 1000000) + Repeated("</a>", 1000000), false, tooDeep},
         {"million levels in a camera",
@@ -302,6 +304,11 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStackOrTime) {
         // TinyXML's parser would spend a minute on them.
         {"100000 attributes", "<Config" + Attributes(100000) + ">" + kOneCamera + "</Config>", false,
          "Cmd line configuration document XML error: Error element has too many attributes."},
+        // The null after the element ends what TinyXML reads.
+        {"at the size bound", ConfigAround(kOneCamera), true,
+         "Found Config XML element\nFound 10.1.2.3 system XML element\n", 16u << 20},
+        {"past the size bound", ConfigAround(kOneCamera), false,
+         "Cmd line configuration document XML error: Error document too large.", (16u << 20) + 1},
         {"200 levels inside a camera",
          ConfigAround("<Camera Number=\"1\"><Input Name=\"Lobby\"/>" + Repeated("<a>", 200) + Repeated("</a>", 200) +
                       "</Camera>"),
@@ -310,6 +317,7 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStackOrTime) {
     ScratchDirectory scratch;
     for (const auto& c : cases) {
         std::string path = scratch.Write("KestrupConfig.xml", c.text);
+        if (c.size > 0) fs::resize_file(path, c.size);
         ReadOutcome outcome = ReadWithoutWaitingForever(path);
         EXPECT_EQ(outcome.result, c.result) << c.name;
         EXPECT_EQ(outcome.log, c.log) << c.name;

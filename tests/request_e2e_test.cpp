@@ -1,7 +1,9 @@
 // Whole requests through the real program: options, time window, site
 // configuration, the client init document and the start of the stand-in client.
 #include <chrono>
+#include <cstdint>
 #include <ctime>
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -265,7 +267,8 @@ TEST(RequestEndToEnd, TheFOptionNamesTheSiteConfiguration) {
 }
 
 // Site files past the reader's bounds are refused before TinyXML's costly
-// work: the attributes would take it a minute of CPU.
+// work: the attributes would take it a minute of CPU, and the 3 GiB file
+// (sparse: its size is set, not written) would be read whole.
 TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
     std::string attributes;
     for (int i = 0; i < 100000; ++i) attributes += " a" + std::to_string(i) + "=\"1\"";
@@ -273,14 +276,17 @@ TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
         std::string name;
         std::string text;
         std::string description;
+        std::uintmax_t size = 0;  // when set, the file is extended with nulls to this size
     } cases[] = {
         {"100000 attributes", "<Config" + attributes + ">\n" + kSiteConfiguration.substr(kSiteConfiguration.find("  <System")),
          "Error element has too many attributes."},
+        {"3 GiB", kSiteConfiguration, "Error document too large.", std::uintmax_t{3} << 30},
     };
     const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"};
     for (const auto& c : cases) {
         RequestDirectory directory;
         WriteFileBytes(directory.File("KestrupConfig.xml"), c.text);
+        if (c.size > 0) std::filesystem::resize_file(directory.File("KestrupConfig.xml"), c.size);
         const auto start = std::chrono::steady_clock::now();
         directory.Run(arguments);
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
