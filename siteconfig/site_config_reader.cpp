@@ -31,6 +31,7 @@ constexpr char kNoValidCamera[] = "No valid camera found in file %s\n";
 constexpr char kNestedTooDeeply[] = "Error document nested too deeply.";
 constexpr char kTooManyAttributes[] = "Error element has too many attributes.";
 constexpr char kDocumentTooLarge[] = "Error document too large.";
+constexpr char kEndsInsideCharacter[] = "Error document ends inside a character.";
 constexpr char kHoldsNullCharacter[] = "Error null character in document.";
 constexpr char kCdataInEndTag[] = "Error CDATA section inside an end tag.";
 
@@ -105,6 +106,7 @@ const char* RefusalDescription(XmlTextCheck check) {
     if (check == XmlTextCheck::HoldsNullCharacter) return kHoldsNullCharacter;
     if (check == XmlTextCheck::CdataInEndTag) return kCdataInEndTag;
     if (check == XmlTextCheck::TooManyAttributes) return kTooManyAttributes;
+    if (check == XmlTextCheck::EndsInsideCharacter) return kEndsInsideCharacter;
     return kNestedTooDeeply;
 }
 
