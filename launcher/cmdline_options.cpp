@@ -1,7 +1,8 @@
 #include "cmdline_options.h"
 
 #include <cctype>
-#include <climits>
+
+#include "saturating_int.h"
 
 #include "platform.h"
 
@@ -46,22 +47,7 @@ bool GetCmdLineOption(std::string commandLine, std::string option, std::string& 
     return true;
 }
 
-int SaturatingAtoi(const std::string& text) {
-    std::string::size_type at = 0;
-    while (at < text.size() && std::isspace(static_cast<unsigned char>(text[at]))) ++at;
-    bool negative = false;
-    if (at < text.size() && (text[at] == '+' || text[at] == '-')) negative = text[at++] == '-';
-    // Capped just past INT_MAX + 1 (the magnitude of INT_MIN), so it cannot overflow.
-    long long magnitude = 0;
-    for (; at < text.size() && std::isdigit(static_cast<unsigned char>(text[at])); ++at) {
-        magnitude = magnitude * 10 + (text[at] - '0');
-        if (magnitude > static_cast<long long>(INT_MAX) + 1) {
-            return negative ? INT_MIN : INT_MAX;
-        }
-    }
-    if (negative) return static_cast<int>(-magnitude);
-    return magnitude > INT_MAX ? INT_MAX : static_cast<int>(magnitude);
-}
+int SaturatingAtoi(const std::string& text) { return ScanSaturatingInt(text).value; }
 
 bool GetCmdLineOptionInt(std::string commandLine, std::string option, int& value) {
     std::string text;

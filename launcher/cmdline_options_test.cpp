@@ -103,6 +103,9 @@ TEST(GetCmdLineOptionInt, ConvertsLikeAtoiAndSaturates) {
         {"-c -2147483648 ", true, INT_MIN},
         {"-c -2147483649 ", true, INT_MIN},
         {"-c -99999999999999999999999 ", true, INT_MIN},
+        {"-c 4294967303 ", true, INT_MAX},  // not 7, as a wrapping atoi would give
+        {"-c -4294967303 ", true, INT_MIN},
+        {"-c 0000000000000000000007 ", true, 7},
         {"-p 80 ", false, 41},  // not found: the caller's integer is kept
     };
     for (const auto& c : cases) {
@@ -117,7 +120,7 @@ TEST(SaturatingAtoi, SkipsLeadingWhiteSpaceAndStopsAtTheFirstNonDigit) {
         std::string text;
         int value;
     } cases[] = {
-        {" \t\n\v\f\r42", 42}, {"- 5", 0}, {"--5", 0}, {"", 0}, {"0x1A", 0}, {"-0", 0},
+        {" \t\n\v\f\r42", 42}, {"- 5", 0}, {"--5", 0}, {"", 0}, {"0x1A", 0}, {"-0", 0}, {"+", 0}, {"-", 0},
     };
     for (const auto& c : cases) EXPECT_EQ(SaturatingAtoi(c.text), c.value) << c.text;
 }

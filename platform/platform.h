@@ -3,6 +3,7 @@
 // so nothing above this header knows which system it runs on.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -85,3 +86,7 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
 // directory, a named pipe or a device gives null, and the call never waits for
 // a writer or a device. The caller closes the stream with fclose.
 std::FILE* OpenRegularFileForReading(const std::string& path);
+
+// The size in bytes of the open file's contents on disk, in 64 bits on every
+// build. False on failure, with errorText set to the operating system's reason.
+bool GetOpenFileSize(std::FILE* file, std::uint64_t& size, std::string& errorText);

@@ -217,3 +217,13 @@ std::FILE* OpenRegularFileForReading(const std::string& path) {
     if (file == nullptr) close(descriptor);
     return file;
 }
+
+bool GetOpenFileSize(std::FILE* file, std::uint64_t& size, std::string& errorText) {
+    struct stat status;
+    if (fstat(fileno(file), &status) != 0) {
+        errorText = LastErrorText();
+        return false;
+    }
+    size = static_cast<std::uint64_t>(status.st_size);
+    return true;
+}

@@ -205,3 +205,19 @@ std::FILE* OpenRegularFileForReading(const std::string& path) {
     if (file == nullptr) _close(descriptor);
     return file;
 }
+
+// GetFileSizeEx, not the C runtime's ftell: its long is 32 bits on Windows.
+bool GetOpenFileSize(std::FILE* file, std::uint64_t& size, std::string& errorText) {
+    intptr_t osHandle = _get_osfhandle(_fileno(file));
+    if (osHandle == -1) {
+        errorText = LastErrorText();
+        return false;
+    }
+    LARGE_INTEGER length;
+    if (!GetFileSizeEx(reinterpret_cast<HANDLE>(osHandle), &length)) {
+        errorText = SystemErrorText(GetLastError());
+        return false;
+    }
+    size = static_cast<std::uint64_t>(length.QuadPart);
+    return true;
+}

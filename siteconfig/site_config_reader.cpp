@@ -1,5 +1,7 @@
 #include "site_config_reader.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <istream>
 #include <map>
@@ -11,6 +13,7 @@
 #include "camera_directory.h"
 #include "platform.h"
 #include "run_log.h"
+#include "saturating_int.h"
 #include "xml_nesting_check.h"
 
 namespace {
@@ -26,6 +29,9 @@ constexpr char kNoValidCamera[] = "No valid camera found in file %s\n";
 
 // Descriptions for texts refused before TinyXML sees them, in TinyXML's style.
 constexpr char kNestedTooDeeply[] = "Error document nested too deeply.";
+constexpr char kTooManyAttributes[] = "Error element has too many attributes.";
+constexpr char kDocumentTooLarge[] = "Error document too large.";
+constexpr char kEndsInsideCharacter[] = "Error document ends inside a character.";
 constexpr char kHoldsNullCharacter[] = "Error null character in document.";
 constexpr char kCdataInEndTag[] = "Error CDATA section inside an end tag.";
 
@@ -48,24 +54,45 @@ constexpr int kExpansionExtraHeight = 48;
 
 constexpr size_t kReadChunkSize = 64 * 1024;
 
+// The largest site file read. TinyXML's tree costs far more than the text: a
+// real site peaks at about 12 times its file's size, a file of nothing but
+// empty elements ("<a/>") at about 57 times. This bound keeps even that near
+// 1 GiB, and leaves room for 200,000 cameras (100,000 take 8 MB).
+constexpr size_t kMaxSiteFileSize = 16 * 1024 * 1024;
+
+enum class FileText { Read, NotOpened, TooLarge };
+
 // The whole file as text (line ends as the C runtime's text mode gives them).
-// False when path is not a regular file that can be opened for reading.
-bool ReadFileText(const std::string& path, std::string& text) {
+// NotOpened when path is not a regular file that can be opened for reading.
+FileText ReadFileText(const std::string& path, std::string& text) {
     std::FILE* file = OpenRegularFileForReading(path);
-    if (file == nullptr) return false;
+    if (file == nullptr) return FileText::NotOpened;
     text.clear();
-    // The size on disk, when the file tells it, spares regrowing the text while
-    // it is read; text mode can only make the text shorter.
-    if (std::fseek(file, 0, SEEK_END) == 0) {
-        long size = std::ftell(file);
-        if (size > 0) text.reserve(static_cast<size_t>(size));
-        std::rewind(file);
+    // The size on disk decides before anything is read; text mode can only make
+    // the text shorter. A size the file does not tell leaves the bound on the
+    // reading below, which also catches a file that grows while it is read.
+    std::uint64_t size = 0;
+    std::string sizeError;
+    if (GetOpenFileSize(file, size, sizeError)) {
+        if (size > kMaxSiteFileSize) {
+            std::fclose(file);
+            return FileText::TooLarge;
+        }
+        text.reserve(static_cast<size_t>(size));
     }
     char chunk[kReadChunkSize];
+    // At most one byte past the bound: enough to know the file is past it.
     size_t count;
-    while ((count = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, count);
+    while (text.size() <= kMaxSiteFileSize &&
+           (count = std::fread(chunk, 1, std::min(sizeof chunk, kMaxSiteFileSize + 1 - text.size()), file)) > 0) {
+        text.append(chunk, count);
+    }
     std::fclose(file);
-    return true;
+    if (text.size() > kMaxSiteFileSize) {
+        std::string().swap(text);
+        return FileText::TooLarge;
+    }
+    return FileText::Read;
 }
 
 // An input stream buffer that reads text where it lies, instead of the copy a
@@ -78,6 +105,8 @@ public:
 const char* RefusalDescription(XmlTextCheck check) {
     if (check == XmlTextCheck::HoldsNullCharacter) return kHoldsNullCharacter;
     if (check == XmlTextCheck::CdataInEndTag) return kCdataInEndTag;
+    if (check == XmlTextCheck::TooManyAttributes) return kTooManyAttributes;
+    if (check == XmlTextCheck::EndsInsideCharacter) return kEndsInsideCharacter;
     return kNestedTooDeeply;
 }
 
@@ -105,19 +134,31 @@ void Refuse(SiteConfigObserver* observer, const char* format, const char* argume
     observer->Refused(reason);
 }
 
+// The attribute's value read as an integer: false, leaving value alone, when it
+// is absent or does not begin with a number. Values beyond the int range are
+// held at INT_MIN or INT_MAX, as -c holds them, so that both builds read the
+// same file alike and a camera numbered past the range is found by the same -c.
+bool ReadIntAttribute(const TiXmlElement& element, const char* name, int& value) {
+    const char* text = element.Attribute(name);
+    if (text == nullptr) return false;
+    ScannedInt scanned = ScanSaturatingInt(text);
+    if (scanned.found) value = scanned.value;
+    return scanned.found;
+}
+
 // Each setting changes only when its attribute reads as an integer.
 void ReadWindowSettings(const TiXmlElement& config) {
     ClientWindowSettings& settings = TheClientWindowSettings();
     int value = 0;
-    if (config.QueryIntAttribute(kAllowExpansionAttribute, &value) == TIXML_SUCCESS) {
+    if (ReadIntAttribute(config, kAllowExpansionAttribute, value)) {
         settings.AllowExpansion = value;
         // A Height attribute, read next, replaces the sum outright.
         if (value != 0) settings.Height += kExpansionExtraHeight;
     }
-    if (config.QueryIntAttribute(kWidthAttribute, &value) == TIXML_SUCCESS) settings.Width = value;
-    if (config.QueryIntAttribute(kHeightAttribute, &value) == TIXML_SUCCESS) settings.Height = value;
-    if (config.QueryIntAttribute(kLeftAttribute, &value) == TIXML_SUCCESS) settings.Left = value;
-    if (config.QueryIntAttribute(kTopAttribute, &value) == TIXML_SUCCESS) settings.Top = value;
+    if (ReadIntAttribute(config, kWidthAttribute, value)) settings.Width = value;
+    if (ReadIntAttribute(config, kHeightAttribute, value)) settings.Height = value;
+    if (ReadIntAttribute(config, kLeftAttribute, value)) settings.Left = value;
+    if (ReadIntAttribute(config, kTopAttribute, value)) settings.Top = value;
 }
 
 // True when the camera was stored; a camera passed over is reported to the observer.
@@ -125,7 +166,7 @@ bool ReadCamera(const TiXmlElement& camera, const std::string& systemAddress,
                          ReadContext& context) {
     CameraRecord record;
     int number = 0;
-    if (camera.QueryIntAttribute(kNumberAttribute, &number) != TIXML_SUCCESS) {
+    if (!ReadIntAttribute(camera, kNumberAttribute, number)) {
         context.Report(SiteConfigFindingKind::CameraNumberNotInteger, camera);
         return false;
     }
@@ -196,11 +237,17 @@ const TiXmlElement* FindConfigElement(const TiXmlDocument& document) {
 // the cameras are read out of the document.
 bool ReadDocument(const std::string& path, SiteConfigObserver* observer, TiXmlDocument& document) {
     std::string text;
-    if (!ReadFileText(path, text)) {
+    FileText read = ReadFileText(path, text);
+    if (read == FileText::NotOpened) {
         Refuse(observer, kCouldNotOpenFile, path.c_str());
         return false;
     }
-    // TinyXML recurses once per level and would exhaust the stack on a deep text.
+    if (read == FileText::TooLarge) {
+        Refuse(observer, kXmlError, kDocumentTooLarge);
+        return false;
+    }
+    // TinyXML recurses once per level and would exhaust the stack on a deep
+    // text; it reads an element's attributes in time square in their number.
     XmlTextCheck check = CheckXmlTextNesting(text);
     if (check != XmlTextCheck::Readable) {
         Refuse(observer, kXmlError, RefusalDescription(check));

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -154,6 +156,8 @@ TEST(ReadSiteConfiguration, ReportsEachFileInTheRunLog) {
 TEST(ReadSiteConfiguration, StoresEveryValidCameraTheLaterOneWinning) {
     const CameraDirectory expected = {
         {"10.1.2.3:7", {"10.1.2.3", "Lobby", "2", "dev1"}},
+        {"10.1.2.3:2147483647", {"10.1.2.3", "Past the int range", "", ""}},
+        {"10.1.2.3:-2147483648", {"10.1.2.3", "Below the int range", "", ""}},
         {"10.1.2.3:3", {"10.1.2.3", "Same key, later system", "", "d3"}},
         {"10.1.2.3:-2", {"10.1.2.3", "Hall > East", "", "dev2"}},
         {"10.1.2.3:9", {"10.1.2.3", "", "", ""}},
@@ -182,6 +186,7 @@ TEST(ReadSiteConfiguration, ReadsTheWindowSettingsFromTheConfigElement) {
         {"allow_7_height_first.xml", {392, 300, -1, -1, 7}},  // read in a fixed order, not the file's
         {"width_abc.xml", {392, 377, -5, 8, 0}},
         {"width_640px.xml", {640, 377, -1, 12, 0}},
+        {"beyond_int.xml", {INT_MAX, INT_MIN, 42, -1, INT_MAX}},  // held at the int range's ends
         {"invalid_only.xml", {392, 425, 10, 20, 1}},  // kept although no camera is valid
         {"no_system.xml", {640, 480, -1, -1, 0}},
         {"other_root.xml", kDefaults},
@@ -261,13 +266,20 @@ std::string Repeated(const std::string& text, int count) {
     return result;
 }
 
+// " a0=\"1\" a1=\"1\"" ..., count of them.
+std::string Attributes(int count) {
+    std::string result;
+    for (int i = 0; i < count; ++i) result += " a" + std::to_string(i) + "=\"1\"";
+    return result;
+}
+
 const std::string kOneCamera = "<Camera Number=\"1\"><Input Name=\"Lobby\"/></Camera>";
 
 std::string ConfigAround(const std::string& systemContent) {
     return "<Config><System IPAddr=\"10.1.2.3\">" + systemContent + "</System></Config>";
 }
 
-TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStack) {
+TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStackOrTime) {
     const std::string tooDeep = "Cmd line configuration document XML error: Error document nested too deeply.";
     const std::string heldNull = "Cmd line configuration document XML error: Error null character in document.";
     const struct {
@@ -275,6 +287,7 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStack) {
         std::string text;
         bool result;
         std::string log;
+        std::uintmax_t size = 0;  // when set, the file is extended with nulls to this size
     } cases[] = {
         {"million levels", Repeated("<a>", 1000000) + Repeated("</a>", 1000000), false, tooDeep},
         {"million levels in a camera",
@@ -288,6 +301,18 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStack) {
         {"null inside the element", ConfigAround(std::string("\0", 1) + kOneCamera), false, heldNull},
         {"CDATA opening in an end tag", ConfigAround(kOneCamera + "</<![CDATA[x]]>"), false,
          "Cmd line configuration document XML error: Error CDATA section inside an end tag."},
+        // Each end tag is taken into a UTF-8 character before it: TinyXML
+        // recursed 200000 levels deep.
+        {"end tags hidden in UTF-8 characters", "\xEF\xBB\xBF<Config>" + Repeated("<a>\xE2\x82</a>", 200000) + "</Config>",
+         false, tooDeep},
+        // TinyXML's parser would spend a minute on them.
+        {"100000 attributes", "<Config" + Attributes(100000) + ">" + kOneCamera + "</Config>", false,
+         "Cmd line configuration document XML error: Error element has too many attributes."},
+        // The null after the element ends what TinyXML reads.
+        {"at the size bound", ConfigAround(kOneCamera), true,
+         "Found Config XML element\nFound 10.1.2.3 system XML element\n", 16u << 20},
+        {"past the size bound", ConfigAround(kOneCamera), false,
+         "Cmd line configuration document XML error: Error document too large.", (16u << 20) + 1},
         {"200 levels inside a camera",
          ConfigAround("<Camera Number=\"1\"><Input Name=\"Lobby\"/>" + Repeated("<a>", 200) + Repeated("</a>", 200) +
                       "</Camera>"),
@@ -296,6 +321,7 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStack) {
     ScratchDirectory scratch;
     for (const auto& c : cases) {
         std::string path = scratch.Write("KestrupConfig.xml", c.text);
+        if (c.size > 0) fs::resize_file(path, c.size);
         ReadOutcome outcome = ReadWithoutWaitingForever(path);
         EXPECT_EQ(outcome.result, c.result) << c.name;
         EXPECT_EQ(outcome.log, c.log) << c.name;

@@ -2,12 +2,23 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
+#include <string_view>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+#include <tinyxml.h>
 
 // Both readings below follow TinyXML 2.6.2 byte for byte where it decides what
 // is markup: where its rules differ from XML's (a comment "<!-->" ends at once
 // in the extraction, an unknown "<!...>" ends at its first '>'), the count must
 // follow TinyXML, or a text could hide levels from the count that TinyXML still
 // recurses into.
+
+static_assert(TIXML_MAJOR_VERSION == 2 && TIXML_MINOR_VERSION == 6 && TIXML_PATCH_VERSION == 2,
+              "the readings below model TinyXML 2.6.2; check them against this release's "
+              "parser and stream extraction (the fuzz target compares them) before changing this");
 
 namespace {
 
@@ -40,6 +51,21 @@ constexpr std::array<unsigned char, 256> MakeByteClasses() {
 
 constexpr std::array<unsigned char, 256> kByteClasses = MakeByteClasses();
 
+// How many bytes TinyXML takes for a character that starts with each byte, when
+// it reads UTF-8 (its own table: 0xC2 to 0xF4 start longer characters).
+constexpr std::array<unsigned char, 256> MakeUtf8Lengths() {
+    std::array<unsigned char, 256> lengths{};
+    for (int c = 0; c < 256; ++c) {
+        lengths[static_cast<size_t>(c)] = c >= 0xC2 && c <= 0xDF   ? 2
+                                          : c >= 0xE0 && c <= 0xEF ? 3
+                                          : c >= 0xF0 && c <= 0xF4 ? 4
+                                                                   : 1;
+    }
+    return lengths;
+}
+
+constexpr std::array<unsigned char, 256> kUtf8Lengths = MakeUtf8Lengths();
+
 bool IsSpace(unsigned char c) { return (kByteClasses[c] & kSpace) != 0; }
 
 bool IsNameStart(unsigned char c) { return (kByteClasses[c] & kNameStart) != 0; }
@@ -64,6 +90,14 @@ size_t LengthBeforeNull(const char* text, size_t length) {
 }
 
 enum class NodeKind { Declaration, Comment, Cdata, Unknown, Element };
+
+// What the stream extraction took in, and how deep it recursed.
+struct StreamedExtent {
+    size_t length = 0;
+    int deepest = 0;
+    bool stoppedAtNull = false;
+    bool cdataInEndTag = false;
+};
 
 // What TinyXML makes of markup that starts with '<' at `at` and whose text ends
 // at `end` (the extraction decides on what it has read so far).
@@ -239,9 +273,13 @@ private:
 // the count.
 class ParsedReading {
 public:
-    ParsedReading(const char* text, size_t length, int depthLimit)
+    ParsedReading(const char* text, size_t length, int depthLimit, int attributeLimit)
         // The parser reads a C string: it ends at the first null.
-        : text_(text), end_(LengthBeforeNull(text, length)), limit_(depthLimit) {}
+        : text_(text), end_(LengthBeforeNull(text, length)), limit_(depthLimit), attributeLimit_(attributeLimit) {
+        // A byte order mark at the start makes the document UTF-8 at once.
+        utf8_ = end_ >= 3 && At(0) == 0xEF && At(1) == 0xBB && At(2) == 0xBF;
+        encodingKnown_ = utf8_;
+    }
 
     int Run() {
         for (;;) {
@@ -249,10 +287,22 @@ public:
             if (AtEnd() || text_[pos_] != '<') break;
             NodeKind kind = ClassifyNode(text_, pos_, end_);
             bool read = kind == NodeKind::Element ? ReadElement() : ReadOtherNode(kind);
+            // The first declaration at the top level settles the encoding, even
+            // one that did not parse.
+            if (kind == NodeKind::Declaration && !encodingKnown_) SettleEncoding();
             if (!read) break;
         }
         return deepest_;
     }
+
+    // Whether an element held more attributes than the limit (the reading
+    // stopped there).
+    bool TooManyAttributes() const { return tooManyAttributes_; }
+
+    // Whether TinyXML would read past the end of the text: in a UTF-8 document
+    // it steps over a character by the length its first byte announces, even
+    // where the text ends sooner.
+    bool ReadsPastTheEnd() const { return readsPastTheEnd_; }
 
 private:
     bool AtEnd() const { return pos_ >= end_; }
@@ -264,7 +314,7 @@ private:
         while (!AtEnd()) {
             if (IsSpace(At(pos_))) {
                 ++pos_;
-            } else if (end_ - pos_ >= 3 && At(pos_) == 0xEF &&
+            } else if (utf8_ && end_ - pos_ >= 3 && At(pos_) == 0xEF &&
                        ((At(pos_ + 1) == 0xBB && At(pos_ + 2) == 0xBF) ||
                         (At(pos_ + 1) == 0xBF && (At(pos_ + 2) == 0xBE || At(pos_ + 2) == 0xBF)))) {
                 pos_ += 3;
@@ -291,15 +341,97 @@ private:
         return false;
     }
 
+    // Moves to the next `stop` that TinyXML's text reading meets: in a UTF-8
+    // document it steps from character to character by the length each first
+    // byte announces, so a `stop` inside such a step is passed over. False at
+    // the end of the text, or past it (noted).
+    bool SkipToInText(char stop) {
+        const void* found = std::memchr(text_ + pos_, stop, end_ - pos_);
+        size_t stopAt = found == nullptr ? end_ : static_cast<size_t>(static_cast<const char*>(found) - text_);
+        // Mostly there is no longer character before it, and the byte found is the one.
+        size_t at = pos_;
+        while (utf8_ && at < stopAt && kUtf8Lengths[At(at)] == 1) ++at;
+        if (!utf8_ || at == stopAt) {
+            pos_ = stopAt;
+            return found != nullptr;
+        }
+        pos_ = at;
+        while (pos_ < end_ && text_[pos_] != stop) {
+            size_t step = kUtf8Lengths[At(pos_)];
+            if (step > end_ - pos_) {
+                readsPastTheEnd_ = true;
+                pos_ = end_;
+                return false;
+            }
+            pos_ += step;
+        }
+        return pos_ < end_;
+    }
+
+    // The first declaration's encoding decides: none, or one that begins with
+    // "UTF-8" or "UTF8" in any case, is UTF-8; any other is not. TinyXML reads
+    // the value with its entities replaced, and as a C string.
+    void SettleEncoding() {
+        encodingKnown_ = true;
+        std::string encoding = WithEntitiesReplaced(declarationEncoding_);
+        encoding.resize(std::strlen(encoding.c_str()));
+        utf8_ = encoding.empty() || StartsWith(encoding.data(), 0, encoding.size(), "utf-8", true) ||
+                StartsWith(encoding.data(), 0, encoding.size(), "utf8", true);
+    }
+
+    // An attribute value as TinyXML reads it outside UTF-8: its five named
+    // entities and numeric ones (cut to one byte) replaced. A malformed numeric
+    // entity stops TinyXML's parser, so what is made of it does not matter.
+    static std::string WithEntitiesReplaced(std::string_view value) {
+        static const std::pair<std::string_view, char> kNamed[] = {
+            {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+        std::string result;
+        for (size_t i = 0; i < value.size(); ++i) {
+            std::string_view rest = value.substr(i);
+            if (rest.size() > 2 && rest[0] == '&' && rest[1] == '#') {
+                size_t end = rest.find(';');
+                if (end == std::string_view::npos) return result;
+                bool hex = rest[2] == 'x';
+                unsigned long character = 0;
+                for (size_t d = hex ? 3 : 2; d < end; ++d) {
+                    char c = rest[d];
+                    int digit = c >= '0' && c <= '9' ? c - '0'
+                                : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                               : -1;
+                    if (digit < 0) return result;
+                    character = character * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
+                }
+                result += static_cast<char>(character);
+                i += end;
+                continue;
+            }
+            bool named = false;
+            for (const auto& [entity, character] : kNamed) {
+                if (rest.substr(0, entity.size()) == entity) {
+                    result += character;
+                    i += entity.size() - 1;
+                    named = true;
+                    break;
+                }
+            }
+            if (!named) result += value[i];
+        }
+        return result;
+    }
+
     bool SkipName() {
         if (AtEnd() || !IsNameStart(At(pos_))) return false;
         while (!AtEnd() && IsNameCharacter(At(pos_))) ++pos_;
         return true;
     }
 
-    bool ReadAttribute() {
+    // name and value: the attribute's, as they stand in the text.
+    bool ReadAttribute(std::string_view& name, std::string_view& value) {
         SkipSpace();
+        size_t nameAt = pos_;
         if (!SkipName()) return false;
+        name = std::string_view(text_ + nameAt, pos_ - nameAt);
         SkipSpace();
         if (AtEnd() || text_[pos_] != '=') return false;
         ++pos_;
@@ -307,19 +439,24 @@ private:
         if (AtEnd()) return false;
         char quote = text_[pos_];
         if (quote == '"' || quote == '\'') {
+            size_t valueAt = ++pos_;
+            if (!SkipToInText(quote)) return false;
+            value = std::string_view(text_ + valueAt, pos_ - valueAt);
             ++pos_;
-            const char closing[] = {quote, '\0'};
-            return SkipPast(closing);
+            return true;
         }
+        size_t valueAt = pos_;
         while (!AtEnd() && !IsSpace(At(pos_)) && text_[pos_] != '/' && text_[pos_] != '>') {
             if (text_[pos_] == '"' || text_[pos_] == '\'') return false;
             ++pos_;
         }
+        value = std::string_view(text_ + valueAt, pos_ - valueAt);
         return true;
     }
 
     bool ReadDeclaration() {
         pos_ += std::strlen(kDeclarationStart);
+        declarationEncoding_ = std::string_view();
         for (;;) {
             if (AtEnd()) return false;
             if (text_[pos_] == '>') {
@@ -332,8 +469,15 @@ private:
             for (const char* name : kDeclarationAttributes) {
                 quoted = quoted || StartsWith(text_, pos_, end_, name, true);
             }
+            // TinyXML tests for "version" first: a name that begins with it is
+            // never the encoding.
+            bool encoding = !StartsWith(text_, pos_, end_, kDeclarationAttributes[0], true) &&
+                            StartsWith(text_, pos_, end_, kDeclarationAttributes[1], true);
+            std::string_view name;
+            std::string_view value;
             if (quoted) {
-                if (!ReadAttribute()) return false;
+                if (!ReadAttribute(name, value)) return false;
+                if (encoding) declarationEncoding_ = value;
             } else {
                 while (!AtEnd() && text_[pos_] != '>' && !IsSpace(At(pos_))) ++pos_;
             }
@@ -363,6 +507,10 @@ private:
         if (depth > limit_) return false;
         ++pos_;
         if (!SkipName()) return false;
+        attributeNames_.clear();
+        // Only an element with many attributes fills the set; clearing it costs
+        // its bucket array each time, so it is cleared only when used.
+        if (!attributeNameSet_.empty()) attributeNameSet_.clear();
         for (;;) {
             SkipSpace();
             if (AtEnd()) return false;
@@ -378,8 +526,41 @@ private:
                 selfClosed = false;
                 return true;
             }
-            if (!ReadAttribute()) return false;
+            if (!ReadElementAttribute()) return false;
         }
+    }
+
+    // One attribute of an element's start tag, kept as TinyXML keeps it: false
+    // where TinyXML stops with an error (the text ends right after it, or the
+    // element has an attribute of that name already), and where it is one more
+    // than the limit. TinyXML looks each new name up in a list of the ones before
+    // it; past the limit that would cost time in the square of their number.
+    bool ReadElementAttribute() {
+        std::string_view name;
+        std::string_view value;
+        if (!ReadAttribute(name, value) || AtEnd() || !IsNewAttributeName(name)) return false;
+        if (static_cast<int>(attributeNames_.size()) > attributeLimit_) {
+            tooManyAttributes_ = true;
+            return false;
+        }
+        return true;
+    }
+
+    // Adds name to the current element's names unless it is there already. A
+    // few names are compared one by one; past that a set keeps the look-up
+    // linear in the element's attributes.
+    bool IsNewAttributeName(std::string_view name) {
+        constexpr size_t kComparedOneByOne = 16;
+        if (attributeNames_.size() < kComparedOneByOne) {
+            for (std::string_view earlier : attributeNames_) {
+                if (earlier == name) return false;
+            }
+        } else {
+            if (attributeNameSet_.empty()) attributeNameSet_.insert(attributeNames_.begin(), attributeNames_.end());
+            if (!attributeNameSet_.insert(name).second) return false;
+        }
+        attributeNames_.push_back(name);
+        return true;
     }
 
     bool ReadElement() {
@@ -390,8 +571,7 @@ private:
             SkipSpace();
             if (AtEnd()) return false;
             if (text_[pos_] != '<') {
-                if (!SkipPast("<")) return false;
-                --pos_;
+                if (!SkipToInText('<')) return false;
                 continue;
             }
             if (end_ - pos_ >= 2 && text_[pos_ + 1] == '/') {
@@ -413,27 +593,35 @@ private:
     const char* text_;
     size_t end_;
     const int limit_;
+    const int attributeLimit_;
     size_t pos_ = 0;
     int deepest_ = 0;
+    bool tooManyAttributes_ = false;
+    bool readsPastTheEnd_ = false;
+    bool utf8_ = false;
+    bool encodingKnown_ = false;
+    std::string_view declarationEncoding_;
+    std::vector<std::string_view> attributeNames_;
+    std::unordered_set<std::string_view> attributeNameSet_;
 };
 
 }  // namespace
 
-StreamedExtent MeasureStreamedExtent(const std::string& text, int depthLimit) {
-    return StreamedReading(text, depthLimit).Run();
+size_t MeasureStreamedExtent(const std::string& text) {
+    // The reading keeps no stack of its own, so it can follow any depth.
+    return StreamedReading(text, std::numeric_limits<int>::max()).Run().length;
 }
 
-int MeasureParsedNesting(const std::string& text, int depthLimit) {
-    return ParsedReading(text.data(), text.size(), depthLimit).Run();
-}
-
-XmlTextCheck CheckXmlTextNesting(const std::string& text) {
-    StreamedExtent streamed = MeasureStreamedExtent(text, kMaxStreamedNesting);
+XmlTextCheck CheckXmlTextNesting(const std::string& text, const XmlTextLimits& limits) {
+    StreamedExtent streamed = StreamedReading(text, limits.streamedNesting).Run();
     if (streamed.stoppedAtNull) return XmlTextCheck::HoldsNullCharacter;
     if (streamed.cdataInEndTag) return XmlTextCheck::CdataInEndTag;
-    if (streamed.deepest > kMaxStreamedNesting) return XmlTextCheck::NestedTooDeeply;
+    if (streamed.deepest > limits.streamedNesting) return XmlTextCheck::NestedTooDeeply;
     // The parser sees only what the extraction took in.
-    int parsed = ParsedReading(text.data(), streamed.length, kMaxElementNesting).Run();
-    if (parsed > kMaxElementNesting) return XmlTextCheck::NestedTooDeeply;
+    ParsedReading parsed(text.data(), streamed.length, limits.elementNesting, limits.attributesPerElement);
+    int deepest = parsed.Run();
+    if (parsed.ReadsPastTheEnd()) return XmlTextCheck::EndsInsideCharacter;
+    if (parsed.TooManyAttributes()) return XmlTextCheck::TooManyAttributes;
+    if (deepest > limits.elementNesting) return XmlTextCheck::NestedTooDeeply;
     return XmlTextCheck::Readable;
 }

@@ -1,5 +1,6 @@
 // A check, made before TinyXML sees a text, that the text cannot make TinyXML
-// recurse until the stack runs out.
+// recurse until the stack runs out, nor spend minutes on one element's
+// attributes.
 //
 // TinyXML reads a document twice over, both times one call per element level:
 // its stream extraction first cuts the first top-level element out of the text,
@@ -14,31 +15,30 @@
 enum class XmlTextCheck {
     Readable,
     NestedTooDeeply,
+    TooManyAttributes,   // more on one element than the limit
     HoldsNullCharacter,  // TinyXML's stream extraction would loop forever on it
     CdataInEndTag,       // an end tag running into "<![CDATA[": TinyXML asserts on it
+    EndsInsideCharacter, // TinyXML would step past the end of the text (UTF-8)
 };
 
-// Elements of the parsed tree may nest this deep; a real site configuration
-// needs four levels.
-constexpr int kMaxElementNesting = 256;
-
-// The stream extraction goes one level deeper for every '>' inside a quoted
-// value of a self-closing tag (a camera named "Hall > East"), so its bound is
-// the stack's, with a wide margin: both builds crash somewhere past 5000.
-constexpr int kMaxStreamedNesting = 2048;
-
-XmlTextCheck CheckXmlTextNesting(const std::string& text);
-
-// The length of the text's beginning that TinyXML's stream extraction takes in
-// (up to the end of the first top-level element), and how deep it recursed.
-struct StreamedExtent {
-    size_t length = 0;
-    int deepest = 0;
-    bool stoppedAtNull = false;
-    bool cdataInEndTag = false;
+// How far a text may go. The defaults are the program's; other values let a
+// test or a fuzz target find exactly where the check's counts stand.
+struct XmlTextLimits {
+    // Elements of the parsed tree may nest this deep; a real site configuration
+    // needs four levels.
+    int elementNesting = 256;
+    // The stream extraction goes one level deeper for every '>' inside a quoted
+    // value of a self-closing tag (a camera named "Hall > East"), so its bound
+    // is the stack's, with a wide margin: both builds crash somewhere past 5000.
+    int streamedNesting = 2048;
+    // TinyXML's parser looks each attribute up among those of its element read
+    // so far, so an element's attributes cost time in the square of their
+    // number. A real element has a handful.
+    int attributesPerElement = 1000;
 };
-StreamedExtent MeasureStreamedExtent(const std::string& text, int depthLimit);
 
-// The deepest element nesting TinyXML's parser builds from text (stops counting
-// once past depthLimit).
-int MeasureParsedNesting(const std::string& text, int depthLimit);
+XmlTextCheck CheckXmlTextNesting(const std::string& text, const XmlTextLimits& limits = XmlTextLimits());
+
+// The length of the text's beginning that TinyXML's stream extraction takes in:
+// up to the end of the first top-level element, or of the text.
+size_t MeasureStreamedExtent(const std::string& text);

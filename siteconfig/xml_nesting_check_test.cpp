@@ -12,6 +12,13 @@ std::string Repeated(const std::string& text, int count) {
 
 std::string Nested(int levels) { return Repeated("<a>", levels) + Repeated("</a>", levels); }
 
+// count attributes, each named for its place from `first` on: " a<first>='1'" ...
+std::string Attributes(int count, int first = 0) {
+    std::string result;
+    for (int i = first; i < first + count; ++i) result += " a" + std::to_string(i) + "='1'";
+    return result;
+}
+
 TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
     const XmlTextCheck fine = XmlTextCheck::Readable;
     const XmlTextCheck deep = XmlTextCheck::NestedTooDeeply;
@@ -42,6 +49,22 @@ TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
         // The parser ends an unknown "<!...>" at its first '>', as the extraction does.
         {"unknown ends at its first '>'", "<r><!x \">" + Nested(300) + "\"></r>", deep},
         {"\"<!-->\" ends at once in the extraction", "<!-->" + Nested(3000) + "-->", deep},
+        {"1000 attributes", "<r" + Attributes(1000) + "/>", fine},
+        {"1001 attributes", "<r" + Attributes(1001) + "/>", XmlTextCheck::TooManyAttributes},
+        {"1001 on an inner element", "<r><s/><s" + Attributes(1001) + "></s></r>", XmlTextCheck::TooManyAttributes},
+        // TinyXML stops at a repeated name, before the 1001st attribute.
+        {"a name repeated", "<r" + Attributes(500) + " a7='2'" + Attributes(600, 500) + "/>", fine},
+        {"a name repeated late", "<r" + Attributes(1000) + " a0='2'" + Attributes(10, 1000) + "/>", fine},
+        {"1001 attributes in a comment", "<r><!--<s" + Attributes(1001) + "/>--></r>", fine},
+        // In a UTF-8 document TinyXML takes 0xE2 for the start of a three-byte
+        // character, so each "</a>" below loses its '<' and the levels add up.
+        {"end tags hidden in UTF-8 characters", "\xEF\xBB\xBF<r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
+        {"the same declared UTF-8", "<?xml version='1.0'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
+        {"the same in ISO-8859-1", "<?xml version='1.0' encoding='ISO-8859-1'?><r>" +
+             Repeated("<a>\xE2\x82</a>", 300) + "</r>", fine},
+        {"the same declared UTF-8 by entities", "<?xml encoding='&#85;&#x54;F-8'?><r>" +
+             Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
+        {"a character running past the end", "\xEF\xBB\xBF<r a='\xE2", XmlTextCheck::EndsInsideCharacter},
         {"null inside the root", std::string("<r>\0</r>", 8), XmlTextCheck::HoldsNullCharacter},
         {"null in a start tag", std::string("<r a=\"\0\"></r>", 13), XmlTextCheck::HoldsNullCharacter},
         {"null after the root", std::string("<r/>\0", 5), fine},
@@ -54,6 +77,8 @@ TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
     for (const auto& c : cases) EXPECT_EQ(CheckXmlTextNesting(c.text), c.check) << c.name;
 }
 
+// deepest: how deep the extraction recurses, found as the lowest limit on it
+// that lets the text through.
 TEST(MeasureStreamedExtent, EndsWithTheFirstTopLevelElement) {
     const struct {
         std::string text;
@@ -67,12 +92,18 @@ TEST(MeasureStreamedExtent, EndsWithTheFirstTopLevelElement) {
         {"<r><![CDATA[</r>]]></r>tail", 23, 1},
         {"<r><a>", 6, 2},  // the end of the text
         {"no markup", 9, 0},
+        {Nested(3000) + "<s/>", 21000, 3000},  // past the limit on the recursion
     };
     for (const auto& c : cases) {
-        StreamedExtent extent = MeasureStreamedExtent(c.text, kMaxStreamedNesting);
-        EXPECT_EQ(extent.length, c.length) << c.text;
-        EXPECT_EQ(extent.deepest, c.deepest) << c.text;
-        EXPECT_FALSE(extent.stoppedAtNull) << c.text;
+        const std::string shown = c.text.substr(0, 40);
+        EXPECT_EQ(MeasureStreamedExtent(c.text), c.length) << shown;
+        XmlTextLimits limits;
+        limits.elementNesting = c.deepest;
+        limits.streamedNesting = c.deepest;
+        EXPECT_EQ(CheckXmlTextNesting(c.text, limits), XmlTextCheck::Readable) << shown;
+        if (c.deepest == 0) continue;
+        limits.streamedNesting = c.deepest - 1;
+        EXPECT_EQ(CheckXmlTextNesting(c.text, limits), XmlTextCheck::NestedTooDeeply) << shown;
     }
 }
 

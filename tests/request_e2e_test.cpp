@@ -2,8 +2,10 @@
 // configuration, the client init document and the start of the stand-in client.
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -22,6 +24,7 @@ const std::string kSiteConfiguration =
     "<Config Width=\"640\" Height=\"480\" Left=\"10\" Top=\"20\">\n"
     "  <System IPAddr=\"10.1.2.3\">\n"
     "    <Camera Number=\"7\"><Input Name=\"Lobby\" /></Camera>\n"
+    "    <Camera Number=\"4294967303\"><Input Name=\"Past the int range\" /></Camera>\n"
     "    <Camera Number=\"12\"><Input Number=\"3\" Device=\"Encoder-A\" /></Camera>\n"
     "  </System>\n"
     "  <System IPAddr=\"10.0.0.5\"><Camera Number=\"3\"><Input Name=\"plain\" /></Camera></System>\n"
@@ -165,6 +168,9 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
         {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"}, "Live", "10.1.2.3", "Name=\"Lobby\""},
         {{"-c", "012", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
          "Live", "10.1.2.3", "Number=\"3\" Device=\"Encoder-A\""},
+        // Held at INT_MAX on both sides, not wrapped onto camera 7.
+        {{"-c", "4294967303", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
+         "Live", "10.1.2.3", "Name=\"Past the int range\""},
         {{"-c", "3", "-s", "10.0.0.5", "-p", "22610", "-d", "live", "-b", "x", "-e", "y"},
          "Live", "10.0.0.5:22610", "Name=\"port 22610\""},
         {{"-c", "3", "-s", "10.0.0.5", "-p", "080", "-d", "live", "-b", "x", "-e", "y"},
@@ -272,6 +278,39 @@ TEST(RequestEndToEnd, TheFOptionNamesTheSiteConfiguration) {
     std::string document = Document("Live", "h", "Number=\"\"");
     document.replace(document.find("Top=\"20\" Left=\"10\""), 18, "Top=\"2\" Left=\"1\"");
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
+}
+
+// Site files past the reader's bounds are refused before TinyXML's costly
+// work: the attributes would take it a minute of CPU, and the 3 GiB file
+// (sparse: its size is set, not written) would be read whole.
+TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
+    std::string attributes;
+    for (int i = 0; i < 100000; ++i) attributes += " a" + std::to_string(i) + "=\"1\"";
+    struct {
+        std::string name;
+        std::string text;
+        std::string description;
+        std::uintmax_t size = 0;  // when set, the file is extended with nulls to this size
+    } cases[] = {
+        {"100000 attributes", "<Config" + attributes + ">\n" + kSiteConfiguration.substr(kSiteConfiguration.find("  <System")),
+         "Error element has too many attributes."},
+        {"3 GiB", kSiteConfiguration, "Error document too large.", std::uintmax_t{3} << 30},
+    };
+    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"};
+    for (const auto& c : cases) {
+        RequestDirectory directory;
+        WriteFileBytes(directory.File("KestrupConfig.xml"), c.text);
+        if (c.size > 0) std::filesystem::resize_file(directory.File("KestrupConfig.xml"), c.size);
+        const auto start = std::chrono::steady_clock::now();
+        directory.Run(arguments);
+        const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
+        EXPECT_LT(taken.count(), 20.0) << c.name;
+        EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments),
+                                                  "Cmd line configuration document XML error: " + c.description))
+            << c.name;
+        EXPECT_FALSE(FileExists(directory.File(kDocument))) << c.name;
+        EXPECT_FALSE(FileExists(directory.File(kClientRecord))) << c.name;
+    }
 }
 
 // Unquoted, a program directory with a space in it would start "...\Cam.exe"
