@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "run_log.h"
+#include "test_text.h"
 
 namespace {
 
@@ -30,38 +30,6 @@ std::string ReadBytes(const fs::path& path) {
 void WriteBytes(const fs::path& path, const std::string& bytes) {
     std::ofstream out(path, std::ios::binary);
     out << bytes;
-}
-
-// The line end that a file written in text mode gets on this platform: what the
-// document must carry, byte for byte.
-std::string TextModeLineEnd(const fs::path& directory) {
-    fs::path probe = directory / "line_end.probe";
-    FILE* file = std::fopen(probe.string().c_str(), "w");
-    std::fputs("\n", file);
-    std::fclose(file);
-    std::string lineEnd = ReadBytes(probe);
-    fs::remove(probe);
-    return lineEnd;
-}
-
-std::string WithLineEnds(const std::string& text, const std::string& lineEnd) {
-    std::string result;
-    for (char c : text) {
-        if (c == '\n') {
-            result += lineEnd;
-        } else {
-            result += c;
-        }
-    }
-    return result;
-}
-
-std::string WithoutCarriageReturns(std::string text) {
-    std::string result;
-    for (char c : text) {
-        if (c != '\r') result += c;
-    }
-    return result;
 }
 
 std::vector<std::string> NamesIn(const fs::path& directory) {
@@ -85,7 +53,6 @@ protected:
         fs::create_directories(scratch / "work");
         work = scratch / "work";
         documentPath = (work / kDocumentName).string();
-        lineEnd = TextModeLineEnd(scratch);
         TheCameraDirectory().clear();
         TheClientWindowSettings() = ClientWindowSettings();
         ASSERT_TRUE(SetRunLogToFile((scratch / kRunLogName).string()));
@@ -111,7 +78,6 @@ protected:
     fs::path scratch;
     fs::path work;
     std::string documentPath;
-    std::string lineEnd;
 };
 
 TEST(PlaceClientWindow, PutsTheWindowInTheScreensCornerUnlessThePairIsConfigured) {
@@ -282,7 +248,7 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
                   "<Input Name='&lt;Gate&gt; &quot;2&quot;' Position=\"0\" />")},
     };
     // Text mode writes CRLF on Windows and LF elsewhere; the document follows it.
-    EXPECT_EQ(lineEnd, PathSeparator() == '\\' ? "\r\n" : "\n");
+    EXPECT_EQ(TextModeLineEnd(), PathSeparator() == '\\' ? "\r\n" : "\n");
     for (const auto& c : cases) {
         TheCameraDirectory().clear();
         TheClientWindowSettings() = c.settings;
@@ -290,7 +256,7 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
         EXPECT_TRUE(WriteClientInitDocument(documentPath.c_str(), c.cameraNumber, c.systemText, c.beginTime,
                                             c.endTime, c.live))
             << c.label;
-        EXPECT_EQ(ReadBytes(documentPath), WithLineEnds(c.expected, lineEnd)) << c.label;
+        EXPECT_EQ(ReadBytes(documentPath), WithLineEnds(c.expected)) << c.label;
         EXPECT_EQ(TakeRunLog(), "") << c.label;
         EXPECT_EQ(NamesIn(work), std::vector<std::string>{kDocumentName}) << c.label;
     }
@@ -305,7 +271,7 @@ TEST_F(ClientInitWriter, ReplacesAnEarlierDocumentWhole) {
     const std::string expected =
         Document(kRootWithPlaceTen20, "<Search Start=\"1293273000\" End=\"1293274800\" AllowExpansion=\"0\">",
                  "Search", "\"10.1.2.3\"", "<Input Name=\"Lobby\" Position=\"0\" />");
-    EXPECT_EQ(ReadBytes(documentPath), WithLineEnds(expected, lineEnd));
+    EXPECT_EQ(ReadBytes(documentPath), WithLineEnds(expected));
     EXPECT_EQ(NamesIn(work), std::vector<std::string>{kDocumentName});
 }
 

@@ -15,6 +15,7 @@
 #include "platform.h"
 #include "run_log.h"
 #include "test_pipe.h"
+#include "test_text.h"
 
 // Found by argument lookup, so they stand beside the types' own namespace.
 inline bool operator==(const ClientWindowSettings& a, const ClientWindowSettings& b) {
@@ -252,13 +253,6 @@ TEST(ReadSiteConfiguration, AnObserverChangesNothingAndHearsEachRefusal) {
     EXPECT_EQ(observer.refusals, "");
     EXPECT_NE(std::find(observer.kinds.begin(), observer.kinds.end(), SiteConfigFindingKind::CameraReplaced),
               observer.kinds.end());
-}
-
-std::string Repeated(const std::string& text, int count) {
-    std::string result;
-    result.reserve(text.size() * static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) result += text;
-    return result;
 }
 
 const std::string kOneCamera = "<Camera Number=\"1\"><Input Name=\"Lobby\"/></Camera>";
