@@ -4,9 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <sstream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,6 +12,7 @@
 #include "camera_directory.h"
 #include "platform.h"
 #include "run_log.h"
+#include "scratch_directory.h"
 #include "test_pipe.h"
 #include "test_text.h"
 
@@ -35,29 +34,6 @@ namespace fs = std::filesystem;
 const std::string kTestData = KESTRUP_SITECONFIG_TESTDATA;
 
 std::string Fixture(const std::string& name) { return kTestData + name; }
-
-// A directory of its own for the run log and generated files, removed afterwards.
-class ScratchDirectory {
-public:
-    ScratchDirectory() {
-        path_ = fs::temp_directory_path() /
-                ("kestrup-siteconfig-" + std::to_string(CurrentProcessId()) + "-" + std::to_string(next_++));
-        fs::create_directories(path_);
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(File(name), std::ios::binary) << text;
-        return File(name);
-    }
-
-private:
-    static inline int next_ = 0;
-    fs::path path_;
-};
 
 struct ReadOutcome {
     bool result = false;
@@ -81,12 +57,7 @@ ReadOutcome Read(const std::string& path, bool logOn = true, SiteConfigObserver*
     ReadOutcome outcome;
     outcome.result = ReadSiteConfiguration(path, observer);
     CloseRunLog();
-    std::ifstream logFile(logPath, std::ios::binary);
-    std::stringstream text;
-    text << logFile.rdbuf();
-    for (char c : text.str()) {
-        if (c != '\r') outcome.log += c;
-    }
+    outcome.log = WithoutCarriageReturns(ReadFileBytes(logPath));
     outcome.directory = TheCameraDirectory();
     outcome.settings = TheClientWindowSettings();
     return outcome;
