@@ -9,7 +9,6 @@
 #include <string>
 
 #include <tinyxml.h>
-#include <unistd.h>
 
 #include "camera_directory.h"
 #include "client_init_writer.h"
@@ -29,8 +28,6 @@ bool IsPrintableAscii(const std::string& text) {
     }
     return true;
 }
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 // The document at path parses, and carries the expected size and system name.
 bool ReadsBack(const std::string& path, const ClientWindowSettings& settings, const std::string& systemText,
@@ -95,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::remove(logPath.c_str());
 
     if (written != stored) std::abort();
-    if (Exists(temporaryPath)) std::abort();
-    if (written != Exists(documentPath)) std::abort();
+    if (FileExists(temporaryPath)) std::abort();
+    if (written != FileExists(documentPath)) std::abort();
     if (written && !ReadsBack(documentPath, settings, systemText, live)) std::abort();
     return 0;
 }
