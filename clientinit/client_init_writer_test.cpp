@@ -3,17 +3,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <system_error>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "run_log.h"
+#include "scratch_directory.h"
+#include "test_text.h"
 
 namespace {
 
@@ -22,96 +20,36 @@ namespace fs = std::filesystem;
 const char kDocumentName[] = "nVCmdLine.xml";
 const char kRunLogName[] = "run.log";
 
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const fs::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-}
-
-// The line end that a file written in text mode gets on this platform: what the
-// document must carry, byte for byte.
-std::string TextModeLineEnd(const fs::path& directory) {
-    fs::path probe = directory / "line_end.probe";
-    FILE* file = std::fopen(probe.string().c_str(), "w");
-    std::fputs("\n", file);
-    std::fclose(file);
-    std::string lineEnd = ReadBytes(probe);
-    fs::remove(probe);
-    return lineEnd;
-}
-
-std::string WithLineEnds(const std::string& text, const std::string& lineEnd) {
-    std::string result;
-    for (char c : text) {
-        if (c == '\n') {
-            result += lineEnd;
-        } else {
-            result += c;
-        }
-    }
-    return result;
-}
-
-std::string WithoutCarriageReturns(std::string text) {
-    std::string result;
-    for (char c : text) {
-        if (c != '\r') result += c;
-    }
-    return result;
-}
-
-std::vector<std::string> NamesIn(const fs::path& directory) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(directory)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // Each test gets an empty scratch directory, an empty camera directory, the
 // default window settings and a run log in a file of its own.
 class ClientInitWriter : public ::testing::Test {
 protected:
     void SetUp() override {
-        scratch = fs::temp_directory_path() /
-                  ("kestrup_clientinit_" + std::to_string(CurrentProcessId()) + "_" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(scratch);
-        fs::create_directories(scratch / "work");
-        work = scratch / "work";
+        scratch = scratchDirectory.Path();
+        work = MakeDirectory(scratchDirectory.File("work"));
         documentPath = (work / kDocumentName).string();
-        lineEnd = TextModeLineEnd(scratch);
         TheCameraDirectory().clear();
         TheClientWindowSettings() = ClientWindowSettings();
         ASSERT_TRUE(SetRunLogToFile((scratch / kRunLogName).string()));
     }
 
-    void TearDown() override {
-        CloseRunLog();
-        std::error_code ignored;
-        fs::remove_all(scratch, ignored);
-    }
+    void TearDown() override { CloseRunLog(); }
 
     // Closes the log and gives its text, with line ends as "\n"; the log then
     // starts afresh.
     std::string TakeRunLog() {
         CloseRunLog();
         fs::path logPath = scratch / kRunLogName;
-        std::string text = WithoutCarriageReturns(ReadBytes(logPath));
+        std::string text = WithoutCarriageReturns(ReadFileBytes(logPath.string()));
         fs::remove(logPath);
         EXPECT_TRUE(SetRunLogToFile(logPath.string()));
         return text;
     }
 
+    const ScratchDirectory scratchDirectory{"kestrup-clientinit"};
     fs::path scratch;
     fs::path work;
     std::string documentPath;
-    std::string lineEnd;
 };
 
 TEST(PlaceClientWindow, PutsTheWindowInTheScreensCornerUnlessThePairIsConfigured) {
@@ -282,7 +220,7 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
                   "<Input Name='&lt;Gate&gt; &quot;2&quot;' Position=\"0\" />")},
     };
     // Text mode writes CRLF on Windows and LF elsewhere; the document follows it.
-    EXPECT_EQ(lineEnd, PathSeparator() == '\\' ? "\r\n" : "\n");
+    EXPECT_EQ(TextModeLineEnd(), PathSeparator() == '\\' ? "\r\n" : "\n");
     for (const auto& c : cases) {
         TheCameraDirectory().clear();
         TheClientWindowSettings() = c.settings;
@@ -290,9 +228,9 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
         EXPECT_TRUE(WriteClientInitDocument(documentPath.c_str(), c.cameraNumber, c.systemText, c.beginTime,
                                             c.endTime, c.live))
             << c.label;
-        EXPECT_EQ(ReadBytes(documentPath), WithLineEnds(c.expected, lineEnd)) << c.label;
+        EXPECT_EQ(ReadFileBytes(documentPath), WithLineEnds(c.expected)) << c.label;
         EXPECT_EQ(TakeRunLog(), "") << c.label;
-        EXPECT_EQ(NamesIn(work), std::vector<std::string>{kDocumentName}) << c.label;
+        EXPECT_EQ(NamesIn(work.string()), std::vector<std::string>{kDocumentName}) << c.label;
     }
 }
 
@@ -300,13 +238,13 @@ TEST_F(ClientInitWriter, ReplacesAnEarlierDocumentWhole) {
     TheClientWindowSettings().Left = 10;
     TheClientWindowSettings().Top = 20;
     StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
-    WriteBytes(documentPath, std::string(20000, 'x') + "\n");
+    WriteFileBytes(documentPath, std::string(20000, 'x') + "\n");
     ASSERT_TRUE(WriteClientInitDocument(documentPath.c_str(), 7, "10.1.2.3", 1293273000, 1293274800, false));
     const std::string expected =
         Document(kRootWithPlaceTen20, "<Search Start=\"1293273000\" End=\"1293274800\" AllowExpansion=\"0\">",
                  "Search", "\"10.1.2.3\"", "<Input Name=\"Lobby\" Position=\"0\" />");
-    EXPECT_EQ(ReadBytes(documentPath), WithLineEnds(expected, lineEnd));
-    EXPECT_EQ(NamesIn(work), std::vector<std::string>{kDocumentName});
+    EXPECT_EQ(ReadFileBytes(documentPath), WithLineEnds(expected));
+    EXPECT_EQ(NamesIn(work.string()), std::vector<std::string>{kDocumentName});
 }
 
 TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
@@ -329,13 +267,13 @@ TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
     for (const auto& c : cases) {
         TheCameraDirectory().clear();
         if (!c.storedKey.empty()) StoreCamera(c.storedKey, {"", "Lobby", "", ""});
-        WriteBytes(documentPath, earlier);
+        WriteFileBytes(documentPath, earlier);
         EXPECT_FALSE(WriteClientInitDocument(documentPath.c_str(), c.cameraNumber, c.systemText, 1, 2, false))
             << c.expectedKey;
         EXPECT_EQ(TakeRunLog(), "Cmd line input System:Camera " + c.expectedKey +
                                     " not found in XML configuration file.\n");
-        EXPECT_EQ(ReadBytes(documentPath), earlier) << c.expectedKey;
-        EXPECT_EQ(NamesIn(work), std::vector<std::string>{kDocumentName}) << c.expectedKey;
+        EXPECT_EQ(ReadFileBytes(documentPath), earlier) << c.expectedKey;
+        EXPECT_EQ(NamesIn(work.string()), std::vector<std::string>{kDocumentName}) << c.expectedKey;
     }
     SetRunLogOff();
     EXPECT_FALSE(WriteClientInitDocument(documentPath.c_str(), 3, "10.0.0.5", 1, 2, true));
@@ -380,7 +318,7 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
             break;
         }
         }
-        if (c.earlierDocument) WriteBytes(target, earlier);
+        if (c.earlierDocument) WriteFileBytes(target, earlier);
 
         EXPECT_FALSE(WriteClientInitDocument(target.c_str(), 7, "10.1.2.3", 1, 2, false)) << c.label;
 
@@ -397,9 +335,9 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
         }
 
         std::sort(namesLeft.begin(), namesLeft.end());
-        EXPECT_EQ(NamesIn(work), namesLeft) << c.label;
+        EXPECT_EQ(NamesIn(work.string()), namesLeft) << c.label;
         if (c.earlierDocument) {
-            EXPECT_EQ(ReadBytes(target), earlier) << c.label;
+            EXPECT_EQ(ReadFileBytes(target), earlier) << c.label;
         }
     }
 }
@@ -412,7 +350,7 @@ protected:
     std::string WriteWithDefaultSettings() {
         StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
         EXPECT_TRUE(WriteClientInitDocument(documentPath.c_str(), 7, "10.1.2.3", 0, 0, true));
-        std::string document = WithoutCarriageReturns(ReadBytes(documentPath));
+        std::string document = WithoutCarriageReturns(ReadFileBytes(documentPath));
         return document.substr(0, document.find(" Width="));
     }
 };

@@ -8,12 +8,11 @@
 #include <cstdlib>
 #include <string>
 
+#include <fuzzer/FuzzedDataProvider.h>
 #include <tinyxml.h>
-#include <unistd.h>
 
 #include "camera_directory.h"
 #include "client_init_writer.h"
-#include "fuzz_input.h"
 #include "platform.h"
 #include "run_log.h"
 #include "scratch_directory.h"
@@ -29,8 +28,6 @@ bool IsPrintableAscii(const std::string& text) {
     }
     return true;
 }
-
-bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
 
 // The document at path parses, and carries the expected size and system name.
 bool ReadsBack(const std::string& path, const ClientWindowSettings& settings, const std::string& systemText,
@@ -65,24 +62,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string logPath = scratch.File(kLogName);
     const std::string temporaryPath = documentPath + "." + std::to_string(CurrentProcessId()) + ".tmp";
 
-    FuzzInput bytes(data, size);
+    FuzzedDataProvider bytes(data, size);
     ClientWindowSettings& settings = TheClientWindowSettings();
-    settings.Width = bytes.TakeInt32();
-    settings.Height = bytes.TakeInt32();
-    settings.Left = bytes.TakeBool() ? -1 : bytes.TakeInt32();
-    settings.Top = bytes.TakeBool() ? -1 : bytes.TakeInt32();
-    settings.AllowExpansion = bytes.TakeInt32();
-    const int cameraNumber = bytes.TakeInt32();
-    const int beginTime = bytes.TakeInt32();
-    const int endTime = bytes.TakeInt32();
-    const bool live = bytes.TakeBool();
-    const bool stored = bytes.TakeBool();
-    const std::string systemText = bytes.TakeText();
+    settings.Width = bytes.ConsumeIntegral<std::int32_t>();
+    settings.Height = bytes.ConsumeIntegral<std::int32_t>();
+    settings.Left = bytes.ConsumeBool() ? -1 : bytes.ConsumeIntegral<std::int32_t>();
+    settings.Top = bytes.ConsumeBool() ? -1 : bytes.ConsumeIntegral<std::int32_t>();
+    settings.AllowExpansion = bytes.ConsumeIntegral<std::int32_t>();
+    const int cameraNumber = bytes.ConsumeIntegral<std::int32_t>();
+    const int beginTime = bytes.ConsumeIntegral<std::int32_t>();
+    const int endTime = bytes.ConsumeIntegral<std::int32_t>();
+    const bool live = bytes.ConsumeBool();
+    const bool stored = bytes.ConsumeBool();
+    const std::string systemText = bytes.ConsumeRandomLengthString();
     CameraRecord record;
     record.systemAddress = systemText;
-    record.inputName = bytes.TakeText();
-    record.inputNumber = bytes.TakeText();
-    record.device = bytes.TakeRest();
+    record.inputName = bytes.ConsumeRandomLengthString();
+    record.inputNumber = bytes.ConsumeRandomLengthString();
+    record.device = bytes.ConsumeRemainingBytesAsString();
 
     TheCameraDirectory().clear();
     if (stored) StoreCamera(MakeCameraKey(systemText, cameraNumber), record);
@@ -95,8 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::remove(logPath.c_str());
 
     if (written != stored) std::abort();
-    if (Exists(temporaryPath)) std::abort();
-    if (written != Exists(documentPath)) std::abort();
+    if (FileExists(temporaryPath)) std::abort();
+    if (written != FileExists(documentPath)) std::abort();
     if (written && !ReadsBack(documentPath, settings, systemText, live)) std::abort();
     return 0;
 }

@@ -5,8 +5,9 @@
 #include <cstdlib>
 #include <string>
 
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include "cmdline_options.h"
-#include "fuzz_input.h"
 
 namespace {
 
@@ -15,9 +16,9 @@ constexpr int kUntouched = 12345;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    FuzzInput bytes(data, size);
-    const std::string option = bytes.TakeText();
-    const std::string commandLine = bytes.TakeRest();
+    FuzzedDataProvider bytes(data, size);
+    const std::string option = bytes.ConsumeRandomLengthString();
+    const std::string commandLine = bytes.ConsumeRemainingBytesAsString();
 
     std::string value = "stale";
     const bool found = GetCmdLineOption(commandLine, option, value);

@@ -7,8 +7,9 @@
 #include <ctime>
 #include <string>
 
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include "date_time_parser.h"
-#include "fuzz_input.h"
 
 namespace {
 
@@ -17,10 +18,10 @@ constexpr int kUntouched = -7;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    FuzzInput bytes(data, size);
+    FuzzedDataProvider bytes(data, size);
     // Exact-size copies, so the address sanitizer sees any read past a terminator.
-    const std::string formatText = bytes.TakeText();
-    const std::string inputText = bytes.TakeRest();
+    const std::string formatText = bytes.ConsumeRandomLengthString();
+    const std::string inputText = bytes.ConsumeRemainingBytesAsString();
     const std::size_t inputLength = std::strlen(inputText.c_str());
 
     std::tm record{};

@@ -6,9 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <future>
-#include <sstream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,7 +14,9 @@
 #include "camera_directory.h"
 #include "platform.h"
 #include "run_log.h"
+#include "scratch_directory.h"
 #include "test_pipe.h"
+#include "test_text.h"
 
 // Found by argument lookup, so they stand beside the types' own namespace.
 inline bool operator==(const ClientWindowSettings& a, const ClientWindowSettings& b) {
@@ -36,29 +36,6 @@ namespace fs = std::filesystem;
 const std::string kTestData = KESTRUP_SITECONFIG_TESTDATA;
 
 std::string Fixture(const std::string& name) { return kTestData + name; }
-
-// A directory of its own for the run log and generated files, removed afterwards.
-class ScratchDirectory {
-public:
-    ScratchDirectory() {
-        path_ = fs::temp_directory_path() /
-                ("kestrup-siteconfig-" + std::to_string(CurrentProcessId()) + "-" + std::to_string(next_++));
-        fs::create_directories(path_);
-    }
-    ~ScratchDirectory() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    std::string Write(const std::string& name, const std::string& text) const {
-        std::ofstream(File(name), std::ios::binary) << text;
-        return File(name);
-    }
-
-private:
-    static inline int next_ = 0;
-    fs::path path_;
-};
 
 struct ReadOutcome {
     bool result = false;
@@ -82,12 +59,7 @@ ReadOutcome Read(const std::string& path, bool logOn = true, SiteConfigObserver*
     ReadOutcome outcome;
     outcome.result = ReadSiteConfiguration(path, observer);
     CloseRunLog();
-    std::ifstream logFile(logPath, std::ios::binary);
-    std::stringstream text;
-    text << logFile.rdbuf();
-    for (char c : text.str()) {
-        if (c != '\r') outcome.log += c;
-    }
+    outcome.log = WithoutCarriageReturns(ReadFileBytes(logPath));
     outcome.directory = TheCameraDirectory();
     outcome.settings = TheClientWindowSettings();
     return outcome;
@@ -257,13 +229,6 @@ TEST(ReadSiteConfiguration, AnObserverChangesNothingAndHearsEachRefusal) {
     EXPECT_EQ(observer.refusals, "");
     EXPECT_NE(std::find(observer.kinds.begin(), observer.kinds.end(), SiteConfigFindingKind::CameraReplaced),
               observer.kinds.end());
-}
-
-std::string Repeated(const std::string& text, int count) {
-    std::string result;
-    result.reserve(text.size() * static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) result += text;
-    return result;
 }
 
 // " a0=\"1\" a1=\"1\"" ..., count of them.

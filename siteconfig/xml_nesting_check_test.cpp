@@ -2,13 +2,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include "test_text.h"
 
-std::string Repeated(const std::string& text, int count) {
-    std::string result;
-    for (int i = 0; i < count; ++i) result += text;
-    return result;
-}
+namespace {
 
 std::string Nested(int levels) { return Repeated("<a>", levels) + Repeated("</a>", levels); }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "program_directory.h"
+#include "test_text.h"
 
 namespace {
 
@@ -18,12 +19,6 @@ struct CheckCase {
     std::string report;  // '\n' for the platform's line end
     int exitStatus;
 };
-
-std::string Repeated(const std::string& text, int count) {
-    std::string repeated;
-    for (int i = 0; i < count; ++i) repeated += text;
-    return repeated;
-}
 
 void ExpectChecks(const CheckCase* cases, size_t count) {
     for (size_t i = 0; i < count; ++i) {

@@ -52,15 +52,6 @@ std::string ProgramDirectory::CommandLineText(const std::vector<std::string>& ar
     return text;
 }
 
-std::string WithLineEnds(const std::string& text) {
-    std::string converted;
-    for (char c : text) {
-        if (c == '\n') converted += TextLineEnd();
-        else converted += c;
-    }
-    return converted;
-}
-
 std::string ExpectedRecord(const std::string& commandLineText, const std::string& lines) {
     return WithLineEnds(std::string("\n") + kBannerStart + "<time>\nCommand Line: " + commandLineText +
                         "\n" + lines);

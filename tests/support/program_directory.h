@@ -7,6 +7,7 @@
 
 #include "program_runner.h"
 #include "scratch_directory.h"
+#include "test_text.h"
 
 // Given on the test program's command line: the built program, and the
 // stand-in client (empty where a test program does not use one).
@@ -37,9 +38,6 @@ private:
     std::string path_;
     std::string program_;
 };
-
-// text with each '\n' written as the platform's text line end.
-std::string WithLineEnds(const std::string& text);
 
 // A run's record in the run log: the empty line, the banner and the command line,
 // then the given lines, all with the platform's line ends. The banner's time of

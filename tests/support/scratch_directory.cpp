@@ -32,6 +32,11 @@ ScratchDirectory::~ScratchDirectory() {
 
 std::string ScratchDirectory::File(const std::string& name) const { return path_ + PathSeparator() + name; }
 
+std::string ScratchDirectory::Write(const std::string& name, const std::string& bytes) const {
+    WriteFileBytes(File(name), bytes);
+    return File(name);
+}
+
 bool FileExists(const std::string& path) {
     std::error_code ignored;
     return fs::exists(path, ignored);
@@ -56,11 +61,15 @@ void CopyFileTo(const std::string& from, const std::string& to) {
     fs::copy_file(from, to, fs::copy_options::overwrite_existing);
 }
 
-std::string ListDirectory(const std::string& path) {
+std::vector<std::string> NamesIn(const std::string& path) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ListDirectory(const std::string& path) {
     std::string listing;
-    for (const auto& name : names) listing += name + "\n";
+    for (const auto& name : NamesIn(path)) listing += name + "\n";
     return listing;
 }

@@ -1,7 +1,8 @@
-// Scratch program directories and file helpers for the end-to-end tests.
+// Scratch directories and file helpers for the tests.
 #pragma once
 
 #include <string>
+#include <vector>
 
 // A fresh, empty directory under the system's temporary directory, removed with
 // everything in it when the object goes.
@@ -15,6 +16,8 @@ public:
     const std::string& Path() const { return path_; }
     // The path of name inside the directory.
     std::string File(const std::string& name) const;
+    // Writes bytes to the file name inside the directory; returns its path.
+    std::string Write(const std::string& name, const std::string& bytes) const;
 
 private:
     std::string path_;
@@ -27,4 +30,6 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string MakeDirectory(const std::string& path);
 void CopyFileTo(const std::string& from, const std::string& to);
 // The names in a directory, sorted.
+std::vector<std::string> NamesIn(const std::string& path);
+// The same names, one a line.
 std::string ListDirectory(const std::string& path);

@@ -2,7 +2,10 @@
 // instead of waiting: a FIFO on POSIX, a pipe under \\.\pipe\ on Windows.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "scratch_directory.h"
 
 class TestPipe {
 public:
@@ -16,6 +19,6 @@ public:
 
 private:
     std::string path_;
-    std::string directory_;  // POSIX: the scratch directory holding the FIFO
-    void* handle_ = nullptr;  // Windows: the server end, kept open
+    std::optional<ScratchDirectory> directory_;  // POSIX: the directory holding the FIFO
+    [[maybe_unused]] void* handle_ = nullptr;  // Windows: the server end, kept open
 };

@@ -1,0 +1,45 @@
+#include "test_text.h"
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "scratch_directory.h"
+
+std::string Repeated(const std::string& text, int count) {
+    std::string result;
+    if (count > 0) result.reserve(text.size() * static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) result += text;
+    return result;
+}
+
+const std::string& TextModeLineEnd() {
+    // Asked of the C runtime itself, once: a line end written in text mode,
+    // read back byte for byte.
+    static const std::string lineEnd = [] {
+        const ScratchDirectory scratch("kestrup-line-end");
+        const std::string probe = scratch.File("line_end.probe");
+        std::FILE* file = std::fopen(probe.c_str(), "w");
+        if (file == nullptr) throw std::runtime_error("cannot write " + probe);
+        const bool written = std::fputs("\n", file) != EOF;
+        if (std::fclose(file) != 0 || !written) throw std::runtime_error("cannot write " + probe);
+        return ReadFileBytes(probe);
+    }();
+    return lineEnd;
+}
+
+std::string WithLineEnds(const std::string& text) {
+    std::string converted;
+    for (char c : text) {
+        if (c == '\n') converted += TextModeLineEnd();
+        else converted += c;
+    }
+    return converted;
+}
+
+std::string WithoutCarriageReturns(const std::string& text) {
+    std::string result;
+    for (char c : text) {
+        if (c != '\r') result += c;
+    }
+    return result;
+}

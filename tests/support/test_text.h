@@ -1,0 +1,17 @@
+// Texts that tests build their inputs and expectations from.
+#pragma once
+
+#include <string>
+
+// text, count times over.
+std::string Repeated(const std::string& text, int count);
+
+// The line end that a file written in text mode gets on this platform, as the
+// C runtime writes it: what the programs' text files and standard streams carry.
+const std::string& TextModeLineEnd();
+
+// text with each '\n' written as the platform's text line end.
+std::string WithLineEnds(const std::string& text);
+
+// text without its '\r's: a text file's lines ending in "\n" on every platform.
+std::string WithoutCarriageReturns(const std::string& text);
