@@ -37,8 +37,17 @@ constexpr const char kFirstPosition[] = "0";
 
 constexpr int kNotConfigured = -1;
 
-constexpr const char kTemporaryFileOpenMode[] = "w";  // text mode: the platform's line ends
-constexpr const char kTemporaryFileSuffix[] = ".tmp";
+// Temporary names: "~", the owner's process id in kProcessIdDigits base-36
+// digits, one base-36 try digit, ".tmp". That is thirteen characters, as many as
+// the document's own name (nVCmdLine.xml), so the temporary file's path is never
+// longer than the document's and no path limit can refuse the one and not the
+// other. Seven digits hold any 32-bit process id (36^7 > 2^32); the digits are
+// lower case only, as Windows names ignore case.
+constexpr const char kTemporaryNameStart[] = "~";
+constexpr const char kTemporaryNameEnd[] = ".tmp";
+constexpr const char kNameDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+constexpr unsigned long kNameBase = sizeof kNameDigits - 1;
+constexpr int kProcessIdDigits = 7;
 
 // Wraps like the 32-bit arithmetic of the machine instead of overflowing, which
 // C++ leaves undefined for int.
@@ -48,10 +57,19 @@ int WrappingSum(int a, int b, int subtrahend) {
     return static_cast<std::int32_t>(sum);
 }
 
-// Beside the target, so that the final rename stays on one file system, and
-// named for this process, so that runs that overlap never share one.
-std::string TemporaryPathFor(const std::string& targetPath) {
-    return targetPath + "." + std::to_string(CurrentProcessId()) + kTemporaryFileSuffix;
+// The name of a temporary file of this process, for the given try.
+std::string TemporaryName(unsigned long processId, unsigned long attempt) {
+    std::string digits(kProcessIdDigits, kNameDigits[0]);
+    for (int at = kProcessIdDigits - 1; at >= 0 && processId > 0; --at, processId /= kNameBase) {
+        digits[at] = kNameDigits[processId % kNameBase];
+    }
+    return kTemporaryNameStart + digits + kNameDigits[attempt % kNameBase] + kTemporaryNameEnd;
+}
+
+// outputPath up to and including its last separator: empty when it has none.
+std::string DirectoryPart(const std::string& outputPath) {
+    const std::string::size_type separator = outputPath.rfind(PathSeparator());
+    return separator == std::string::npos ? std::string() : outputPath.substr(0, separator + 1);
 }
 
 // The document's own error description, or else the operating system's reason:
@@ -68,21 +86,23 @@ void LogWriteError(const std::string& outputPath, const TiXmlDocument& document,
 // (a full disk shows only at flush or close) never replaces a good one; on any
 // failure the temporary file is removed.
 bool SaveDocumentInOneStep(const TiXmlDocument& document, const std::string& outputPath) {
-    const std::string temporaryPath = TemporaryPathFor(outputPath);
-    FILE* file = std::fopen(temporaryPath.c_str(), kTemporaryFileOpenMode);
+    // Beside the document, so that the final rename stays on one file system.
+    const std::string temporaryPath = DirectoryPart(outputPath) + TemporaryName(CurrentProcessId(), 0);
+    std::string reason;
+    FILE* file = OpenTextFileForWriting(temporaryPath, reason);
     if (file == nullptr) {
-        LogWriteError(outputPath, document, LastErrorText());
+        LogWriteError(outputPath, document, reason);
         return false;
     }
     bool written = document.SaveFile(file) && std::fflush(file) == 0 && std::ferror(file) == 0;
-    std::string reason;
     if (!written) reason = LastErrorText();
     if (std::fclose(file) != 0 && written) {
         written = false;
         reason = LastErrorText();
     }
     if (written && ReplaceFileInOneStep(temporaryPath, outputPath, reason)) return true;
-    std::remove(temporaryPath.c_str());
+    std::string ignored;
+    RemoveFile(temporaryPath, ignored);
     LogWriteError(outputPath, document, reason);
     return false;
 }

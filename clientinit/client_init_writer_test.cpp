@@ -73,6 +73,16 @@ std::vector<std::string> NamesIn(const fs::path& directory) {
     return names;
 }
 
+// The name a temporary file of processId takes on the given try: "~", the process
+// id in seven base-36 digits, the try in one, ".tmp".
+std::string TemporaryName(unsigned long processId, int attempt) {
+    const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string name = ".tmp";
+    name.insert(name.begin(), digits[attempt]);
+    for (int i = 0; i < 7; ++i, processId /= 36) name.insert(name.begin(), digits[processId % 36]);
+    return "~" + name;
+}
+
 // Each test gets an empty scratch directory, an empty camera directory, the
 // default window settings and a run log in a file of its own.
 class ClientInitWriter : public ::testing::Test {
@@ -373,8 +383,7 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
             namesLeft = {kDocumentName};
             break;
         case Obstacle::DirectoryAtTemporaryFile: {
-            std::string temporaryName =
-                std::string(kDocumentName) + "." + std::to_string(CurrentProcessId()) + ".tmp";
+            std::string temporaryName = TemporaryName(CurrentProcessId(), 0);
             fs::create_directory(work / temporaryName);
             namesLeft = {kDocumentName, temporaryName};
             break;
@@ -393,7 +402,9 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
         EXPECT_FALSE(reason.empty()) << c.label;
         EXPECT_EQ(reason.find('\n'), std::string::npos) << c.label << ": " << log;
         if (c.obstacle == Obstacle::MissingDirectory) {
-            EXPECT_EQ(reason, std::strerror(ENOENT)) << c.label;
+            std::string systemReason;
+            EXPECT_EQ(OpenTextFileForWriting(target, systemReason), nullptr);
+            EXPECT_EQ(reason, systemReason) << c.label;
         }
 
         std::sort(namesLeft.begin(), namesLeft.end());
@@ -402,6 +413,24 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
             EXPECT_EQ(ReadBytes(target), earlier) << c.label;
         }
     }
+}
+
+// A directory that Windows can list but in which the document's path passes
+// MAX_PATH: either the document is written (POSIX), or the reason is logged
+// (Windows); nothing is ever left behind.
+TEST_F(ClientInitWriter, ADocumentPastThePathLimitLeavesNothingBehind) {
+    StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
+    std::string deep = work.string();
+    while (deep.size() < 250) {
+        const size_t left = 250 - deep.size();
+        deep += PathSeparator() + std::string(left > 102 ? 100 : left - 1, 'd');
+    }
+    fs::create_directories(deep);
+    const std::string target = deep + PathSeparator() + kDocumentName;
+    const bool written = WriteClientInitDocument(target.c_str(), 7, "10.1.2.3", 1, 2, true);
+    const std::string log = TakeRunLog();
+    EXPECT_EQ(NamesIn(deep), written ? std::vector<std::string>{kDocumentName} : std::vector<std::string>{});
+    EXPECT_EQ(log.empty(), written) << log;
 }
 
 // These two depend on the real screen, so each registration sets the display:

@@ -42,6 +42,16 @@ unsigned long CurrentProcessId();
 // errorText set to the operating system's reason.
 bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText);
 
+// Opens path for writing text (the platform's line ends), emptied or created.
+// Null on failure, with errorText set to the operating system's reason. The
+// caller closes the stream with fclose. This, ReplaceFileInOneStep and RemoveFile
+// take paths alike, so a file that one of them could make the others can reach.
+std::FILE* OpenTextFileForWriting(const std::string& path, std::string& errorText);
+
+// Removes the file at path. False on failure, with errorText set to the
+// operating system's reason.
+bool RemoveFile(const std::string& path, std::string& errorText);
+
 // The operating system's reason for the last failed C library call (errno).
 std::string LastErrorText();
 

@@ -113,6 +113,18 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
     return false;
 }
 
+std::FILE* OpenTextFileForWriting(const std::string& path, std::string& errorText) {
+    std::FILE* file = std::fopen(path.c_str(), "w");
+    if (file == nullptr) errorText = LastErrorText();
+    return file;
+}
+
+bool RemoveFile(const std::string& path, std::string& errorText) {
+    if (unlink(path.c_str()) == 0) return true;
+    errorText = LastErrorText();
+    return false;
+}
+
 struct AppendFile {
     int descriptor;
 };

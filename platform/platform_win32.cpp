@@ -95,6 +95,39 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
     return false;
 }
 
+// Through CreateFileA, as ReplaceFileInOneStep and RemoveFile go through the
+// ANSI calls: the C runtime's fopen reaches paths longer than MAX_PATH under
+// Wine, where the others cannot, and a file it made there could never be
+// renamed or removed again. The C runtime then writes the handle in text mode.
+std::FILE* OpenTextFileForWriting(const std::string& path, std::string& errorText) {
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        errorText = SystemErrorText(GetLastError());
+        return nullptr;
+    }
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+    if (descriptor < 0) {
+        errorText = LastErrorText();
+        CloseHandle(handle);
+        DeleteFileA(path.c_str());
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "w");
+    if (file == nullptr) {
+        errorText = LastErrorText();
+        _close(descriptor);
+        DeleteFileA(path.c_str());
+    }
+    return file;
+}
+
+bool RemoveFile(const std::string& path, std::string& errorText) {
+    if (DeleteFileA(path.c_str())) return true;
+    errorText = SystemErrorText(GetLastError());
+    return false;
+}
+
 struct AppendFile {
     HANDLE handle;
 };

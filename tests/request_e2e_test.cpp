@@ -1,11 +1,13 @@
 // Whole requests through the real program: options, time window, site
 // configuration, the client init document and the start of the stand-in client.
 #include <chrono>
+#include <cstring>
 #include <ctime>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "platform.h"
 #include "program_directory.h"
 
 namespace {
@@ -285,6 +287,35 @@ TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
     EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
               ExpectedRecord(directory.CommandLineText(arguments),
                              kReadLines + "Could not start client " + shown + " -FnVCmdLine.xml\n"));
+}
+
+// The program directory is as deep as it can be while the document's path still
+// fits the platform's limit (MAX_PATH or PATH_MAX, each counting the terminating
+// null): the temporary file beside the document must fit as well. The client's
+// path would be one character too long, so there is none. The site configuration
+// and the log lie elsewhere.
+TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
+    const size_t pathLimit = TextLineEnd() == std::string("\r\n") ? 260 : 4096;
+    RequestDirectory outside;
+    const size_t depth = pathLimit - 1 - 1 - std::strlen(kDocument);
+    std::string deep = outside.Path();
+    while (deep.size() < depth) {
+        const size_t left = depth - deep.size();
+        deep += PathSeparator() + std::string(left > 202 ? 200 : left - 1, 'd');
+    }
+    MakeDirectory(deep);
+    const std::string programName = outside.Program().substr(outside.Path().size() + 1);
+    const std::string program = deep + PathSeparator() + programName;
+    CopyFileTo(outside.Program(), program);
+
+    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y",
+                                                "-f", outside.File("KestrupConfig.xml"), "-v", outside.File("log")};
+    ProgramRun run;
+    ASSERT_TRUE(RunProgramAndWait(program, arguments, deep, run));
+    EXPECT_EQ(ReadFileBytes(deep + PathSeparator() + kDocument),
+              WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")))
+        << ReadFileBytes(outside.File("log"));
+    EXPECT_EQ(ListDirectory(deep), programName + "\n" + kDocument + "\n");
 }
 
 // Runs that overlap append whole records and never leave a half-written document.
