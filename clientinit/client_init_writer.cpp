@@ -72,6 +72,22 @@ std::string DirectoryPart(const std::string& outputPath) {
     return separator == std::string::npos ? std::string() : outputPath.substr(0, separator + 1);
 }
 
+// A new file of this process in directory, beside the document so that the final
+// rename stays on one file system. A name that is taken, by a file of an earlier
+// run with the same process id or by anything planted there, is passed over for
+// the next try; null, with the reason, once every try is taken or on any other
+// failure.
+FILE* CreateTemporaryFile(const std::string& directory, std::string& path, std::string& reason) {
+    const unsigned long owner = CurrentProcessId();
+    for (unsigned long attempt = 0; attempt < kNameBase; ++attempt) {
+        path = directory + TemporaryName(owner, attempt);
+        bool nameTaken = false;
+        if (FILE* file = CreateNewTextFile(path, nameTaken, reason)) return file;
+        if (!nameTaken) break;
+    }
+    return nullptr;
+}
+
 // The document's own error description, or else the operating system's reason:
 // a document built in memory has none, and an empty reason tells nobody anything.
 void LogWriteError(const std::string& outputPath, const TiXmlDocument& document,
@@ -86,10 +102,9 @@ void LogWriteError(const std::string& outputPath, const TiXmlDocument& document,
 // (a full disk shows only at flush or close) never replaces a good one; on any
 // failure the temporary file is removed.
 bool SaveDocumentInOneStep(const TiXmlDocument& document, const std::string& outputPath) {
-    // Beside the document, so that the final rename stays on one file system.
-    const std::string temporaryPath = DirectoryPart(outputPath) + TemporaryName(CurrentProcessId(), 0);
+    std::string temporaryPath;
     std::string reason;
-    FILE* file = OpenTextFileForWriting(temporaryPath, reason);
+    FILE* file = CreateTemporaryFile(DirectoryPart(outputPath), temporaryPath, reason);
     if (file == nullptr) {
         LogWriteError(outputPath, document, reason);
         return false;

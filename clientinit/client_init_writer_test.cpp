@@ -352,7 +352,7 @@ TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
 }
 
 // What stands in the way: a missing directory, a directory where the document
-// goes, or a directory where this process's temporary file goes. The error line
+// goes, or directories under every name this process's temporary file may take. The error line
 // names the operating system's reason, the earlier document (if any) stays whole
 // and no stray file is left.
 TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
@@ -365,7 +365,7 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
     const FailureCase cases[] = {
         {"missing directory", Obstacle::MissingDirectory, false},
         {"directory at the target", Obstacle::DirectoryAtTarget, false},
-        {"directory at the temporary file", Obstacle::DirectoryAtTemporaryFile, true},
+        {"directories at every temporary name", Obstacle::DirectoryAtTemporaryFile, true},
     };
     const std::string earlier = "earlier document\n";
     StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
@@ -382,12 +382,13 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
             fs::create_directory(documentPath);
             namesLeft = {kDocumentName};
             break;
-        case Obstacle::DirectoryAtTemporaryFile: {
-            std::string temporaryName = TemporaryName(CurrentProcessId(), 0);
-            fs::create_directory(work / temporaryName);
-            namesLeft = {kDocumentName, temporaryName};
+        case Obstacle::DirectoryAtTemporaryFile:
+            namesLeft = {kDocumentName};
+            for (int attempt = 0; attempt < 36; ++attempt) {
+                namesLeft.push_back(TemporaryName(CurrentProcessId(), attempt));
+                fs::create_directory(work / namesLeft.back());
+            }
             break;
-        }
         }
         if (c.earlierDocument) WriteBytes(target, earlier);
 
@@ -403,7 +404,8 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
         EXPECT_EQ(reason.find('\n'), std::string::npos) << c.label << ": " << log;
         if (c.obstacle == Obstacle::MissingDirectory) {
             std::string systemReason;
-            EXPECT_EQ(OpenTextFileForWriting(target, systemReason), nullptr);
+            bool nameTaken = true;
+            EXPECT_EQ(CreateNewTextFile(target, nameTaken, systemReason), nullptr);
             EXPECT_EQ(reason, systemReason) << c.label;
         }
 

@@ -42,11 +42,14 @@ unsigned long CurrentProcessId();
 // errorText set to the operating system's reason.
 bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText);
 
-// Opens path for writing text (the platform's line ends), emptied or created.
-// Null on failure, with errorText set to the operating system's reason. The
-// caller closes the stream with fclose. This, ReplaceFileInOneStep and RemoveFile
-// take paths alike, so a file that one of them could make the others can reach.
-std::FILE* OpenTextFileForWriting(const std::string& path, std::string& errorText);
+// Creates path as a new file and opens it for writing text (the platform's line
+// ends). Anything already there, be it a file, a directory or a link, makes it
+// fail with nameTaken set, so the file is always one this call made and never
+// one reached through a link. Null on failure, with errorText set to the
+// operating system's reason. The caller closes the stream with fclose. This,
+// ReplaceFileInOneStep and RemoveFile take paths alike, so a file that one of
+// them could make the others can reach.
+std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText);
 
 // Removes the file at path. False on failure, with errorText set to the
 // operating system's reason.

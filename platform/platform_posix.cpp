@@ -113,9 +113,19 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
     return false;
 }
 
-std::FILE* OpenTextFileForWriting(const std::string& path, std::string& errorText) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    if (file == nullptr) errorText = LastErrorText();
+std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText) {
+    int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    nameTaken = descriptor < 0 && errno == EEXIST;
+    if (descriptor < 0) {
+        errorText = LastErrorText();
+        return nullptr;
+    }
+    std::FILE* file = fdopen(descriptor, "w");
+    if (file == nullptr) {
+        errorText = LastErrorText();
+        close(descriptor);
+        unlink(path.c_str());
+    }
     return file;
 }
 

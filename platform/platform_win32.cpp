@@ -98,14 +98,19 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 // Through CreateFileA, as ReplaceFileInOneStep and RemoveFile go through the
 // ANSI calls: the C runtime's fopen reaches paths longer than MAX_PATH under
 // Wine, where the others cannot, and a file it made there could never be
-// renamed or removed again. The C runtime then writes the handle in text mode.
-std::FILE* OpenTextFileForWriting(const std::string& path, std::string& errorText) {
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+// renamed or removed again. A directory, or a file that is being deleted, at the
+// name is refused as access denied: that name is taken too. The C runtime then
+// writes the handle in text mode.
+std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText) {
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
-        errorText = SystemErrorText(GetLastError());
+        DWORD error = GetLastError();
+        nameTaken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+        errorText = SystemErrorText(error);
         return nullptr;
     }
+    nameTaken = false;
     int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
     if (descriptor < 0) {
         errorText = LastErrorText();

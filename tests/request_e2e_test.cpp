@@ -3,11 +3,13 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <thread>
 
 #include <gtest/gtest.h>
 
 #include "platform.h"
+#include "prepared_run.h"
 #include "program_directory.h"
 
 namespace {
@@ -95,6 +97,16 @@ std::string Document(const std::string& mode, const std::string& system, const s
 std::string SearchMode(int start, int end) {
     return "Search Start=\"" + std::to_string(start) + "\" End=\"" + std::to_string(end) +
            "\" AllowExpansion=\"0\"";
+}
+
+// The name a run's temporary document takes on the given try: "~", its process
+// id in seven base-36 digits, the try in one, ".tmp".
+std::string TemporaryName(unsigned long processId, int attempt) {
+    const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string name = ".tmp";
+    name.insert(name.begin(), digits[attempt]);
+    for (int i = 0; i < 7; ++i, processId /= 36) name.insert(name.begin(), digits[processId % 36]);
+    return "~" + name;
 }
 
 std::string ClientRecord(const RequestDirectory& directory, const std::string& document) {
@@ -316,6 +328,36 @@ TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
               WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")))
         << ReadFileBytes(outside.File("log"));
     EXPECT_EQ(ListDirectory(deep), programName + "\n" + kDocument + "\n");
+}
+
+// The run's first temporary names are taken before it starts: natively by
+// symbolic links to a file that exists and to one that does not, under Windows by
+// files. The run takes another name and writes through none of them.
+TEST(RequestEndToEnd, NamesTakenBeforeTheRunAreNeverWrittenThrough) {
+    const bool windows = TextLineEnd() == std::string("\r\n");
+    RequestDirectory directory;
+    const std::string existing = directory.File("existing.txt");
+    const std::string absent = directory.File("absent.txt");
+    WriteFileBytes(existing, "existing\n");
+    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"};
+    std::vector<std::string> planted;
+    ASSERT_TRUE(RunPreparedProgramAndWait(directory.Program(), arguments, directory.Path(), [&](unsigned long id) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            planted.push_back(directory.File(TemporaryName(id, attempt)));
+            if (windows) WriteFileBytes(planted.back(), "planted\n");
+            else std::filesystem::create_symlink(attempt == 0 ? existing : absent, planted.back());
+        }
+    }));
+    const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
+    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
+    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
+    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
+    EXPECT_EQ(ReadFileBytes(existing), "existing\n");
+    EXPECT_FALSE(FileExists(absent));
+    if (windows) {
+        EXPECT_EQ(ReadFileBytes(planted[0]) + ReadFileBytes(planted[1]), "planted\nplanted\n");
+    }
+    EXPECT_EQ(RequestDirectory::Count(ListDirectory(directory.Path()), ".tmp"), 2u);
 }
 
 // Runs that overlap append whole records and never leave a half-written document.
