@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "run_log.h"
 
@@ -66,6 +68,42 @@ std::string TemporaryName(unsigned long processId, unsigned long attempt) {
     return kTemporaryNameStart + digits + kNameDigits[attempt % kNameBase] + kTemporaryNameEnd;
 }
 
+// The owner's process id, when name is exactly of the temporary names' form.
+bool OwnerOfTemporaryName(const std::string& name, unsigned long& processId) {
+    const std::string start = kTemporaryNameStart;
+    const std::string end = kTemporaryNameEnd;
+    const std::string::size_type digitCount = kProcessIdDigits + 1;
+    if (name.size() != start.size() + digitCount + end.size() || name.compare(0, start.size(), start) != 0 ||
+        name.compare(name.size() - end.size(), end.size(), end) != 0) {
+        return false;
+    }
+    std::uint64_t value = 0;
+    for (std::string::size_type at = start.size(); at < start.size() + digitCount; ++at) {
+        const char* digit = std::strchr(kNameDigits, name[at]);
+        if (digit == nullptr || name[at] == '\0') return false;
+        if (at < start.size() + kProcessIdDigits) value = value * kNameBase + static_cast<std::uint64_t>(digit - kNameDigits);
+    }
+    // No process id is wider than 32 bits: a larger value is not one of ours.
+    if (value > 0xffffffffu) return false;
+    processId = static_cast<unsigned long>(value);
+    return true;
+}
+
+// A run killed between creating its temporary file and the rename leaves the file
+// behind; a later run removes it. A file stays while its owner still runs (it
+// may be writing it) and while that cannot be told; a process id that was used
+// again only keeps a stale file a while longer. Nothing here is a failure of the
+// write, so its errors are passed over.
+void RemoveStaleTemporaryFiles(const std::string& directory) {
+    std::vector<std::string> names;
+    std::string ignored;
+    if (!ListRegularFiles(directory, names, ignored)) return;
+    for (const std::string& name : names) {
+        unsigned long owner = 0;
+        if (OwnerOfTemporaryName(name, owner) && ProcessHasEnded(owner)) RemoveFile(directory + name, ignored);
+    }
+}
+
 // outputPath up to and including its last separator: empty when it has none.
 std::string DirectoryPart(const std::string& outputPath) {
     const std::string::size_type separator = outputPath.rfind(PathSeparator());
@@ -102,9 +140,11 @@ void LogWriteError(const std::string& outputPath, const TiXmlDocument& document,
 // (a full disk shows only at flush or close) never replaces a good one; on any
 // failure the temporary file is removed.
 bool SaveDocumentInOneStep(const TiXmlDocument& document, const std::string& outputPath) {
+    const std::string directory = DirectoryPart(outputPath);
+    RemoveStaleTemporaryFiles(directory);
     std::string temporaryPath;
     std::string reason;
-    FILE* file = CreateTemporaryFile(DirectoryPart(outputPath), temporaryPath, reason);
+    FILE* file = CreateTemporaryFile(directory, temporaryPath, reason);
     if (file == nullptr) {
         LogWriteError(outputPath, document, reason);
         return false;

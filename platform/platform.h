@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Asks the C runtime's allocator to serve large blocks from its heap, as it
 // serves small ones, instead of mapping fresh pages for each and unmapping them
@@ -50,6 +51,17 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 // ReplaceFileInOneStep and RemoveFile take paths alike, so a file that one of
 // them could make the others can reach.
 std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText);
+
+// The names of the regular files in directory, which is empty (the current
+// directory) or ends in the separator; directories, links and devices are left
+// out. False when it cannot be read, with errorText set to the operating
+// system's reason.
+bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names, std::string& errorText);
+
+// True only when no process with this identifier runs any more. Whatever cannot
+// be told for sure (no such identifier at all, no permission to look) counts as
+// still running.
+bool ProcessHasEnded(unsigned long processId);
 
 // Removes the file at path. False on failure, with errorText set to the
 // operating system's reason.

@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <ctime>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <limits>
 #include <locale.h>
 #include <malloc.h>
 #include <spawn.h>
@@ -127,6 +130,34 @@ std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::stri
         unlink(path.c_str());
     }
     return file;
+}
+
+bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names, std::string& errorText) {
+    DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
+    if (listing == nullptr) {
+        errorText = LastErrorText();
+        return false;
+    }
+    while (const dirent* entry = readdir(listing)) {
+        bool regular = entry->d_type == DT_REG;
+        struct stat status;
+        if (entry->d_type == DT_UNKNOWN) {
+            regular = fstatat(dirfd(listing), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISREG(status.st_mode);
+        }
+        if (regular) names.push_back(entry->d_name);
+    }
+    closedir(listing);
+    return true;
+}
+
+// kill with signal 0 only asks whether the process exists. Identifier 0 and
+// those past pid_t would name process groups instead, so they are never ended.
+bool ProcessHasEnded(unsigned long processId) {
+    if (processId == 0 || processId > static_cast<unsigned long>(std::numeric_limits<pid_t>::max())) {
+        return false;
+    }
+    return kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH;
 }
 
 bool RemoveFile(const std::string& path, std::string& errorText) {

@@ -127,6 +127,35 @@ std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::stri
     return file;
 }
 
+bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names, std::string& errorText) {
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((directory + "*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return true;
+        errorText = SystemErrorText(error);
+        return false;
+    }
+    constexpr DWORD kNotRegular = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    do {
+        if ((entry.dwFileAttributes & kNotRegular) == 0) names.push_back(entry.cFileName);
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return true;
+}
+
+// OpenProcess refuses an identifier that no process has with
+// ERROR_INVALID_PARAMETER; a process that has exited but is still held open
+// keeps its identifier, and is told apart by its signalled handle.
+bool ProcessHasEnded(unsigned long processId) {
+    if (processId == 0) return false;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;
+    bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
 bool RemoveFile(const std::string& path, std::string& errorText) {
     if (DeleteFileA(path.c_str())) return true;
     errorText = SystemErrorText(GetLastError());

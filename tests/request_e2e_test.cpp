@@ -360,6 +360,30 @@ TEST(RequestEndToEnd, NamesTakenBeforeTheRunAreNeverWrittenThrough) {
     EXPECT_EQ(RequestDirectory::Count(ListDirectory(directory.Path()), ".tmp"), 2u);
 }
 
+// Temporary files of runs that were killed: one named for a process that has
+// ended goes; one named for a process still running (this test) stays, and so
+// does a name of another form.
+TEST(RequestEndToEnd, AStaleTemporaryFileIsRemovedAndALiveOneKept) {
+    RequestDirectory directory;
+    unsigned long ended = 0;
+    ASSERT_TRUE(RunPreparedProgramAndWait(directory.Program(), {"-v", "0"}, directory.Path(),
+                                          [&](unsigned long id) { ended = id; }));
+    const struct {
+        std::string name;
+        bool kept;
+    } cases[] = {
+        {TemporaryName(ended, 0), false},
+        {TemporaryName(ended, 35), false},
+        {TemporaryName(CurrentProcessId(), 0), true},
+        {"x" + TemporaryName(ended, 0).substr(1), true},
+    };
+    for (const auto& c : cases) WriteFileBytes(directory.File(c.name), "stale\n");
+    directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
+    const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
+    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
+    for (const auto& c : cases) EXPECT_EQ(FileExists(directory.File(c.name)), c.kept) << c.name;
+}
+
 // Runs that overlap append whole records and never leave a half-written document.
 TEST(RequestEndToEnd, TwelveRunsAtOnceLoseNothing) {
     constexpr size_t kRuns = 12;
