@@ -136,7 +136,8 @@ void LogWriteError(const std::string& outputPath, const TiXmlDocument& document,
 }
 
 // Prints the document into a temporary file and renames that over outputPath.
-// Every check on the stream comes before the rename, so a file that was cut short
+// The temporary file first takes the earlier document's permissions, so the
+// rename changes nobody's access to it. Every check on the stream comes before the rename, so a file that was cut short
 // (a full disk shows only at flush or close) never replaces a good one; on any
 // failure the temporary file is removed.
 bool SaveDocumentInOneStep(const TiXmlDocument& document, const std::string& outputPath) {
@@ -149,8 +150,11 @@ bool SaveDocumentInOneStep(const TiXmlDocument& document, const std::string& out
         LogWriteError(outputPath, document, reason);
         return false;
     }
-    bool written = document.SaveFile(file) && std::fflush(file) == 0 && std::ferror(file) == 0;
-    if (!written) reason = LastErrorText();
+    bool written = GiveFileThePermissionsOf(file, outputPath, reason);
+    if (written && !(document.SaveFile(file) && std::fflush(file) == 0 && std::ferror(file) == 0)) {
+        written = false;
+        reason = LastErrorText();
+    }
     if (std::fclose(file) != 0 && written) {
         written = false;
         reason = LastErrorText();

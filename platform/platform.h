@@ -39,7 +39,8 @@ VirtualScreen GetVirtualScreen();
 unsigned long CurrentProcessId();
 
 // Moves the file at fromPath over toPath in one step: a reader of toPath sees
-// either the old file or the new one, never a mixture. False on failure, with
+// either the old file or the new one, never a mixture. The new file keeps its
+// own permissions; see GiveFileThePermissionsOf. False on failure, with
 // errorText set to the operating system's reason.
 bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText);
 
@@ -51,6 +52,14 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 // ReplaceFileInOneStep and RemoveFile take paths alike, so a file that one of
 // them could make the others can reach.
 std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText);
+
+// Gives the open file the permission bits, and where this process may, the owner
+// and group of the regular file at modelPath, so that a file renamed over it
+// later changes nobody's access. Nothing happens when there is no regular file
+// there, nor on Windows. False when they cannot be read or set, with errorText
+// set to the operating system's reason; an owner or group this process may not
+// give is no failure.
+bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std::string& errorText);
 
 // The names of the regular files in directory, which is empty (the current
 // directory) or ends in the separator; directories, links and devices are left

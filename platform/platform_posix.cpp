@@ -132,6 +132,26 @@ std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::stri
     return file;
 }
 
+// Only the permission bits are given: set-id bits mean nothing on a document and
+// the set-group-id bit can turn on mandatory locking. fchown comes first, as it
+// may clear bits that fchmod then sets.
+bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std::string& errorText) {
+    struct stat model;
+    if (lstat(modelPath.c_str(), &model) != 0) {
+        if (errno == ENOENT) return true;
+        errorText = LastErrorText();
+        return false;
+    }
+    if (!S_ISREG(model.st_mode)) return true;
+    const int descriptor = fileno(file);
+    const bool ownerGiven = fchown(descriptor, model.st_uid, model.st_gid) == 0 ||
+                            fchown(descriptor, static_cast<uid_t>(-1), model.st_gid) == 0;
+    static_cast<void>(ownerGiven);
+    if (fchmod(descriptor, model.st_mode & 0777) == 0) return true;
+    errorText = LastErrorText();
+    return false;
+}
+
 bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names, std::string& errorText) {
     DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
     if (listing == nullptr) {

@@ -95,6 +95,11 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
     return false;
 }
 
+// Not done on Windows: the document keeps the access that MoveFileExA gives it.
+// ReplaceFileA would keep the replaced file's, but under Wine it moves that file
+// aside to a name of its own and leaves it there while a client still reads it.
+bool GiveFileThePermissionsOf(std::FILE*, const std::string&, std::string&) { return true; }
+
 // Through CreateFileA, as ReplaceFileInOneStep and RemoveFile go through the
 // ANSI calls: the C runtime's fopen reaches paths longer than MAX_PATH under
 // Wine, where the others cannot, and a file it made there could never be

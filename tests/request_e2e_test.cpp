@@ -6,6 +6,11 @@
 #include <filesystem>
 #include <thread>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "platform.h"
@@ -383,6 +388,39 @@ TEST(RequestEndToEnd, AStaleTemporaryFileIsRemovedAndALiveOneKept) {
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
     for (const auto& c : cases) EXPECT_EQ(FileExists(directory.File(c.name)), c.kept) << c.name;
 }
+
+#ifndef _WIN32
+// A document that is replaced keeps its mode, whatever the umask, and its owner
+// and group when the run may give them (as root). Windows keeps the access
+// control through ReplaceFileA, which Wine does not model.
+TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
+    const struct {
+        mode_t mode;
+        mode_t umask;
+    } cases[] = {{0640, 077}, {0604, 022}};
+    const bool root = geteuid() == 0;
+    for (const auto& c : cases) {
+        RequestDirectory directory;
+        const std::string document = directory.File(kDocument);
+        WriteFileBytes(document, "earlier document\n");
+        ASSERT_EQ(chmod(document.c_str(), c.mode), 0);
+        if (root) {
+            ASSERT_EQ(chown(document.c_str(), 1234, 5678), 0);
+        }
+        const mode_t saved = umask(c.umask);
+        directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
+        umask(saved);
+        struct stat status;
+        ASSERT_EQ(stat(document.c_str(), &status), 0);
+        EXPECT_EQ(ReadFileBytes(document), WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")));
+        EXPECT_EQ(status.st_mode & 07777, c.mode) << std::oct << c.mode;
+        if (root) {
+            EXPECT_EQ(std::to_string(status.st_uid) + ":" + std::to_string(status.st_gid), "1234:5678");
+        }
+        directory.ClientRecords(1);
+    }
+}
+#endif
 
 // Runs that overlap append whole records and never leave a half-written document.
 TEST(RequestEndToEnd, TwelveRunsAtOnceLoseNothing) {
