@@ -81,7 +81,9 @@ bool OwnerOfTemporaryName(const std::string& name, unsigned long& processId) {
     for (std::string::size_type at = start.size(); at < start.size() + digitCount; ++at) {
         const char* digit = std::strchr(kNameDigits, name[at]);
         if (digit == nullptr || name[at] == '\0') return false;
-        if (at < start.size() + kProcessIdDigits) value = value * kNameBase + static_cast<std::uint64_t>(digit - kNameDigits);
+        if (at < start.size() + kProcessIdDigits) {
+            value = value * kNameBase + static_cast<std::uint64_t>(digit - kNameDigits);
+        }
     }
     // No process id is wider than 32 bits: a larger value is not one of ours.
     if (value > 0xffffffffu) return false;
@@ -137,9 +139,9 @@ void LogWriteError(const std::string& outputPath, const TiXmlDocument& document,
 
 // Prints the document into a temporary file and renames that over outputPath.
 // The temporary file first takes the earlier document's permissions, so the
-// rename changes nobody's access to it. Every check on the stream comes before the rename, so a file that was cut short
-// (a full disk shows only at flush or close) never replaces a good one; on any
-// failure the temporary file is removed.
+// rename changes nobody's access to it. Every check on the stream comes before
+// the rename, so a file that was cut short (a full disk shows only at flush or
+// close) never replaces a good one; on any failure the temporary file is removed.
 bool SaveDocumentInOneStep(const TiXmlDocument& document, const std::string& outputPath) {
     const std::string directory = DirectoryPart(outputPath);
     RemoveStaleTemporaryFiles(directory);
