@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "run_log.h"
 
@@ -37,8 +39,17 @@ constexpr const char kFirstPosition[] = "0";
 
 constexpr int kNotConfigured = -1;
 
-constexpr const char kTemporaryFileOpenMode[] = "w";  // text mode: the platform's line ends
-constexpr const char kTemporaryFileSuffix[] = ".tmp";
+// Temporary names: "~", the owner's process id in kProcessIdDigits base-36
+// digits, one base-36 try digit, ".tmp". That is thirteen characters, as many as
+// the document's own name (nVCmdLine.xml), so the temporary file's path is never
+// longer than the document's and no path limit can refuse the one and not the
+// other. Seven digits hold any 32-bit process id (36^7 > 2^32); the digits are
+// lower case only, as Windows names ignore case.
+constexpr const char kTemporaryNameStart[] = "~";
+constexpr const char kTemporaryNameEnd[] = ".tmp";
+constexpr const char kNameDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+constexpr unsigned long kNameBase = sizeof kNameDigits - 1;
+constexpr int kProcessIdDigits = 7;
 
 // Wraps like the 32-bit arithmetic of the machine instead of overflowing, which
 // C++ leaves undefined for int.
@@ -48,10 +59,73 @@ int WrappingSum(int a, int b, int subtrahend) {
     return static_cast<std::int32_t>(sum);
 }
 
-// Beside the target, so that the final rename stays on one file system, and
-// named for this process, so that runs that overlap never share one.
-std::string TemporaryPathFor(const std::string& targetPath) {
-    return targetPath + "." + std::to_string(CurrentProcessId()) + kTemporaryFileSuffix;
+// The name of a temporary file of this process, for the given try.
+std::string TemporaryName(unsigned long processId, unsigned long attempt) {
+    std::string digits(kProcessIdDigits, kNameDigits[0]);
+    for (int at = kProcessIdDigits - 1; at >= 0 && processId > 0; --at, processId /= kNameBase) {
+        digits[at] = kNameDigits[processId % kNameBase];
+    }
+    return kTemporaryNameStart + digits + kNameDigits[attempt % kNameBase] + kTemporaryNameEnd;
+}
+
+// The owner's process id, when name is exactly of the temporary names' form.
+bool OwnerOfTemporaryName(const std::string& name, unsigned long& processId) {
+    const std::string start = kTemporaryNameStart;
+    const std::string end = kTemporaryNameEnd;
+    const std::string::size_type digitCount = kProcessIdDigits + 1;
+    if (name.size() != start.size() + digitCount + end.size() || name.compare(0, start.size(), start) != 0 ||
+        name.compare(name.size() - end.size(), end.size(), end) != 0) {
+        return false;
+    }
+    std::uint64_t value = 0;
+    for (std::string::size_type at = start.size(); at < start.size() + digitCount; ++at) {
+        const char* digit = std::strchr(kNameDigits, name[at]);
+        if (digit == nullptr || name[at] == '\0') return false;
+        if (at < start.size() + kProcessIdDigits) {
+            value = value * kNameBase + static_cast<std::uint64_t>(digit - kNameDigits);
+        }
+    }
+    // No process id is wider than 32 bits: a larger value is not one of ours.
+    if (value > 0xffffffffu) return false;
+    processId = static_cast<unsigned long>(value);
+    return true;
+}
+
+// A run killed between creating its temporary file and the rename leaves the file
+// behind; a later run removes it. A file stays while its owner still runs (it
+// may be writing it) and while that cannot be told; a process id that was used
+// again only keeps a stale file a while longer. Nothing here is a failure of the
+// write, so its errors are passed over.
+void RemoveStaleTemporaryFiles(const std::string& directory) {
+    std::vector<std::string> names;
+    std::string ignored;
+    if (!ListRegularFiles(directory, names, ignored)) return;
+    for (const std::string& name : names) {
+        unsigned long owner = 0;
+        if (OwnerOfTemporaryName(name, owner) && ProcessHasEnded(owner)) RemoveFile(directory + name, ignored);
+    }
+}
+
+// outputPath up to and including its last separator: empty when it has none.
+std::string DirectoryPart(const std::string& outputPath) {
+    const std::string::size_type separator = outputPath.rfind(PathSeparator());
+    return separator == std::string::npos ? std::string() : outputPath.substr(0, separator + 1);
+}
+
+// A new file of this process in directory, beside the document so that the final
+// rename stays on one file system. A name that is taken, by a file of an earlier
+// run with the same process id or by anything planted there, is passed over for
+// the next try; null, with the reason, once every try is taken or on any other
+// failure.
+FILE* CreateTemporaryFile(const std::string& directory, std::string& path, std::string& reason) {
+    const unsigned long owner = CurrentProcessId();
+    for (unsigned long attempt = 0; attempt < kNameBase; ++attempt) {
+        path = directory + TemporaryName(owner, attempt);
+        bool nameTaken = false;
+        if (FILE* file = CreateNewTextFile(path, nameTaken, reason)) return file;
+        if (!nameTaken) break;
+    }
+    return nullptr;
 }
 
 // The document's own error description, or else the operating system's reason:
@@ -64,25 +138,32 @@ void LogWriteError(const std::string& outputPath, const TiXmlDocument& document,
 }
 
 // Prints the document into a temporary file and renames that over outputPath.
-// Every check on the stream comes before the rename, so a file that was cut short
-// (a full disk shows only at flush or close) never replaces a good one; on any
-// failure the temporary file is removed.
+// The temporary file first takes the earlier document's permissions, so the
+// rename changes nobody's access to it. Every check on the stream comes before
+// the rename, so a file that was cut short (a full disk shows only at flush or
+// close) never replaces a good one; on any failure the temporary file is removed.
 bool SaveDocumentInOneStep(const TiXmlDocument& document, const std::string& outputPath) {
-    const std::string temporaryPath = TemporaryPathFor(outputPath);
-    FILE* file = std::fopen(temporaryPath.c_str(), kTemporaryFileOpenMode);
+    const std::string directory = DirectoryPart(outputPath);
+    RemoveStaleTemporaryFiles(directory);
+    std::string temporaryPath;
+    std::string reason;
+    FILE* file = CreateTemporaryFile(directory, temporaryPath, reason);
     if (file == nullptr) {
-        LogWriteError(outputPath, document, LastErrorText());
+        LogWriteError(outputPath, document, reason);
         return false;
     }
-    bool written = document.SaveFile(file) && std::fflush(file) == 0 && std::ferror(file) == 0;
-    std::string reason;
-    if (!written) reason = LastErrorText();
+    bool written = GiveFileThePermissionsOf(file, outputPath, reason);
+    if (written && !(document.SaveFile(file) && std::fflush(file) == 0 && std::ferror(file) == 0)) {
+        written = false;
+        reason = LastErrorText();
+    }
     if (std::fclose(file) != 0 && written) {
         written = false;
         reason = LastErrorText();
     }
     if (written && ReplaceFileInOneStep(temporaryPath, outputPath, reason)) return true;
-    std::remove(temporaryPath.c_str());
+    std::string ignored;
+    RemoveFile(temporaryPath, ignored);
     LogWriteError(outputPath, document, reason);
     return false;
 }

@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 const char kDocumentName[] = "nVCmdLine.xml";
 const char kRunLogName[] = "run.log";
 
+
 // Each test gets an empty scratch directory, an empty camera directory, the
 // default window settings and a run log in a file of its own.
 class ClientInitWriter : public ::testing::Test {
@@ -280,7 +281,7 @@ TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
 }
 
 // What stands in the way: a missing directory, a directory where the document
-// goes, or a directory where this process's temporary file goes. The error line
+// goes, or directories under every name this process's temporary file may take. The error line
 // names the operating system's reason, the earlier document (if any) stays whole
 // and no stray file is left.
 TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
@@ -293,7 +294,7 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
     const FailureCase cases[] = {
         {"missing directory", Obstacle::MissingDirectory, false},
         {"directory at the target", Obstacle::DirectoryAtTarget, false},
-        {"directory at the temporary file", Obstacle::DirectoryAtTemporaryFile, true},
+        {"directories at every temporary name", Obstacle::DirectoryAtTemporaryFile, true},
     };
     const std::string earlier = "earlier document\n";
     StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
@@ -310,13 +311,13 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
             fs::create_directory(documentPath);
             namesLeft = {kDocumentName};
             break;
-        case Obstacle::DirectoryAtTemporaryFile: {
-            std::string temporaryName =
-                std::string(kDocumentName) + "." + std::to_string(CurrentProcessId()) + ".tmp";
-            fs::create_directory(work / temporaryName);
-            namesLeft = {kDocumentName, temporaryName};
+        case Obstacle::DirectoryAtTemporaryFile:
+            namesLeft = {kDocumentName};
+            for (int attempt = 0; attempt < 36; ++attempt) {
+                namesLeft.push_back(TemporaryFileName(CurrentProcessId(), attempt));
+                fs::create_directory(work / namesLeft.back());
+            }
             break;
-        }
         }
         if (c.earlierDocument) WriteFileBytes(target, earlier);
 
@@ -331,7 +332,10 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
         EXPECT_FALSE(reason.empty()) << c.label;
         EXPECT_EQ(reason.find('\n'), std::string::npos) << c.label << ": " << log;
         if (c.obstacle == Obstacle::MissingDirectory) {
-            EXPECT_EQ(reason, std::strerror(ENOENT)) << c.label;
+            std::string systemReason;
+            bool nameTaken = true;
+            EXPECT_EQ(CreateNewTextFile(target, nameTaken, systemReason), nullptr);
+            EXPECT_EQ(reason, systemReason) << c.label;
         }
 
         std::sort(namesLeft.begin(), namesLeft.end());
@@ -340,6 +344,24 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
             EXPECT_EQ(ReadFileBytes(target), earlier) << c.label;
         }
     }
+}
+
+// A directory that Windows can list but in which the document's path passes
+// MAX_PATH: either the document is written (POSIX), or the reason is logged
+// (Windows); nothing is ever left behind.
+TEST_F(ClientInitWriter, ADocumentPastThePathLimitLeavesNothingBehind) {
+    StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
+    std::string deep = work.string();
+    while (deep.size() < 250) {
+        const size_t left = 250 - deep.size();
+        deep += PathSeparator() + std::string(left > 102 ? 100 : left - 1, 'd');
+    }
+    fs::create_directories(deep);
+    const std::string target = deep + PathSeparator() + kDocumentName;
+    const bool written = WriteClientInitDocument(target.c_str(), 7, "10.1.2.3", 1, 2, true);
+    const std::string log = TakeRunLog();
+    EXPECT_EQ(NamesIn(deep), written ? std::vector<std::string>{kDocumentName} : std::vector<std::string>{});
+    EXPECT_EQ(log.empty(), written) << log;
 }
 
 // These two depend on the real screen, so each registration sets the display:

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Asks the C runtime's allocator to serve large blocks from its heap, as it
 // serves small ones, instead of mapping fresh pages for each and unmapping them
@@ -41,9 +42,42 @@ VirtualScreen GetVirtualScreen();
 unsigned long CurrentProcessId();
 
 // Moves the file at fromPath over toPath in one step: a reader of toPath sees
-// either the old file or the new one, never a mixture. False on failure, with
+// either the old file or the new one, never a mixture. The new file keeps its
+// own permissions; see GiveFileThePermissionsOf. False on failure, with
 // errorText set to the operating system's reason.
 bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText);
+
+// Creates path as a new file and opens it for writing text (the platform's line
+// ends). Anything already there, be it a file, a directory or a link, makes it
+// fail with nameTaken set, so the file is always one this call made and never
+// one reached through a link. Null on failure, with errorText set to the
+// operating system's reason. The caller closes the stream with fclose. This,
+// ReplaceFileInOneStep and RemoveFile take paths alike, so a file that one of
+// them could make the others can reach.
+std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText);
+
+// Gives the open file the permission bits, and where this process may, the owner
+// and group of the regular file at modelPath, so that a file renamed over it
+// later changes nobody's access. Nothing happens when there is no regular file
+// there, nor on Windows. False when they cannot be read or set, with errorText
+// set to the operating system's reason; an owner or group this process may not
+// give is no failure.
+bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std::string& errorText);
+
+// The names of the regular files in directory, which is empty (the current
+// directory) or ends in the separator; directories, links and devices are left
+// out. False when it cannot be read, with errorText set to the operating
+// system's reason.
+bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names, std::string& errorText);
+
+// True only when no process with this identifier runs any more. Whatever cannot
+// be told for sure (no such identifier at all, no permission to look) counts as
+// still running.
+bool ProcessHasEnded(unsigned long processId);
+
+// Removes the file at path. False on failure, with errorText set to the
+// operating system's reason.
+bool RemoveFile(const std::string& path, std::string& errorText);
 
 // The operating system's reason for the last failed C library call (errno).
 std::string LastErrorText();

@@ -6,9 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <csignal>
 #include <ctime>
+#include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <limits>
 #include <locale.h>
 #include <malloc.h>
 #include <spawn.h>
@@ -113,6 +116,76 @@ std::string LastErrorText() { return std::strerror(errno); }
 
 bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText) {
     if (std::rename(fromPath.c_str(), toPath.c_str()) == 0) return true;
+    errorText = LastErrorText();
+    return false;
+}
+
+std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText) {
+    int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    nameTaken = descriptor < 0 && errno == EEXIST;
+    if (descriptor < 0) {
+        errorText = LastErrorText();
+        return nullptr;
+    }
+    std::FILE* file = fdopen(descriptor, "w");
+    if (file == nullptr) {
+        errorText = LastErrorText();
+        close(descriptor);
+        unlink(path.c_str());
+    }
+    return file;
+}
+
+// Only the permission bits are given: set-id bits mean nothing on a document and
+// the set-group-id bit can turn on mandatory locking. fchown comes first, as it
+// may clear bits that fchmod then sets.
+bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std::string& errorText) {
+    struct stat model;
+    if (lstat(modelPath.c_str(), &model) != 0) {
+        if (errno == ENOENT) return true;
+        errorText = LastErrorText();
+        return false;
+    }
+    if (!S_ISREG(model.st_mode)) return true;
+    const int descriptor = fileno(file);
+    const bool ownerGiven = fchown(descriptor, model.st_uid, model.st_gid) == 0 ||
+                            fchown(descriptor, static_cast<uid_t>(-1), model.st_gid) == 0;
+    static_cast<void>(ownerGiven);
+    if (fchmod(descriptor, model.st_mode & 0777) == 0) return true;
+    errorText = LastErrorText();
+    return false;
+}
+
+bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names, std::string& errorText) {
+    DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
+    if (listing == nullptr) {
+        errorText = LastErrorText();
+        return false;
+    }
+    while (const dirent* entry = readdir(listing)) {
+        bool regular = entry->d_type == DT_REG;
+        struct stat status;
+        if (entry->d_type == DT_UNKNOWN) {
+            regular = fstatat(dirfd(listing), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+                      S_ISREG(status.st_mode);
+        }
+        if (regular) names.push_back(entry->d_name);
+    }
+    closedir(listing);
+    return true;
+}
+
+// kill with signal 0 only asks whether the process exists. Identifier 0 and
+// those past pid_t would name process groups instead, so they are never ended.
+bool ProcessHasEnded(unsigned long processId) {
+    if (processId == 0 || processId > static_cast<unsigned long>(std::numeric_limits<pid_t>::max())) {
+        return false;
+    }
+    return kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH;
+}
+
+bool RemoveFile(const std::string& path, std::string& errorText) {
+    if (unlink(path.c_str()) == 0) return true;
     errorText = LastErrorText();
     return false;
 }

@@ -98,6 +98,78 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
     return false;
 }
 
+// Not done on Windows: the document keeps the access that MoveFileExA gives it.
+// ReplaceFileA would keep the replaced file's, but under Wine it moves that file
+// aside to a name of its own and leaves it there while a client still reads it.
+bool GiveFileThePermissionsOf(std::FILE*, const std::string&, std::string&) { return true; }
+
+// Through CreateFileA, as ReplaceFileInOneStep and RemoveFile go through the
+// ANSI calls: the C runtime's fopen reaches paths longer than MAX_PATH under
+// Wine, where the others cannot, and a file it made there could never be
+// renamed or removed again. A directory, or a file that is being deleted, at the
+// name is refused as access denied: that name is taken too. The C runtime then
+// writes the handle in text mode.
+std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText) {
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        nameTaken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+        errorText = SystemErrorText(error);
+        return nullptr;
+    }
+    nameTaken = false;
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
+    if (descriptor < 0) {
+        errorText = LastErrorText();
+        CloseHandle(handle);
+        DeleteFileA(path.c_str());
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "w");
+    if (file == nullptr) {
+        errorText = LastErrorText();
+        _close(descriptor);
+        DeleteFileA(path.c_str());
+    }
+    return file;
+}
+
+bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names, std::string& errorText) {
+    WIN32_FIND_DATAA entry;
+    HANDLE listing = FindFirstFileA((directory + "*").c_str(), &entry);
+    if (listing == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) return true;
+        errorText = SystemErrorText(error);
+        return false;
+    }
+    constexpr DWORD kNotRegular = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    do {
+        if ((entry.dwFileAttributes & kNotRegular) == 0) names.push_back(entry.cFileName);
+    } while (FindNextFileA(listing, &entry));
+    FindClose(listing);
+    return true;
+}
+
+// OpenProcess refuses an identifier that no process has with
+// ERROR_INVALID_PARAMETER; a process that has exited but is still held open
+// keeps its identifier, and is told apart by its signalled handle.
+bool ProcessHasEnded(unsigned long processId) {
+    if (processId == 0) return false;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    if (process == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;
+    bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
+bool RemoveFile(const std::string& path, std::string& errorText) {
+    if (DeleteFileA(path.c_str())) return true;
+    errorText = SystemErrorText(GetLastError());
+    return false;
+}
+
 struct AppendFile {
     explicit AppendFile(HANDLE openHandle) : handle(openHandle) {}
     ~AppendFile() { CloseHandle(handle); }

@@ -8,9 +8,15 @@
 #include <filesystem>
 #include <thread>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "platform.h"
+#include "prepared_run.h"
 #include "program_directory.h"
 
 namespace {
@@ -100,6 +106,7 @@ std::string SearchMode(int start, int end) {
     return "Search Start=\"" + std::to_string(start) + "\" End=\"" + std::to_string(end) +
            "\" AllowExpansion=\"0\"";
 }
+
 
 std::string ClientRecord(const RequestDirectory& directory, const std::string& document) {
     return WithLineEnds("started\nworking directory: " + directory.Path() +
@@ -349,6 +356,122 @@ TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
         EXPECT_EQ(reason, std::string(std::strerror(ENOENT)) + "\n");
     }
 }
+
+// The program directory is as deep as it can be while the document's path still
+// fits the platform's limit (MAX_PATH or PATH_MAX, each counting the terminating
+// null): the temporary file beside the document must fit as well. The client's
+// path would be one character too long, so there is none. The site configuration
+// and the log lie elsewhere.
+TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
+    const size_t pathLimit = TextLineEnd() == std::string("\r\n") ? 260 : 4096;
+    RequestDirectory outside;
+    const size_t depth = pathLimit - 1 - 1 - std::strlen(kDocument);
+    std::string deep = outside.Path();
+    while (deep.size() < depth) {
+        const size_t left = depth - deep.size();
+        deep += PathSeparator() + std::string(left > 202 ? 200 : left - 1, 'd');
+    }
+    MakeDirectory(deep);
+    const std::string programName = outside.Program().substr(outside.Path().size() + 1);
+    const std::string program = deep + PathSeparator() + programName;
+    CopyFileTo(outside.Program(), program);
+
+    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y",
+                                                "-f", outside.File("KestrupConfig.xml"), "-v", outside.File("log")};
+    ProgramRun run;
+    ASSERT_TRUE(RunProgramAndWait(program, arguments, deep, run));
+    EXPECT_EQ(ReadFileBytes(deep + PathSeparator() + kDocument),
+              WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")))
+        << ReadFileBytes(outside.File("log"));
+    EXPECT_EQ(ListDirectory(deep), programName + "\n" + kDocument + "\n");
+}
+
+// The run's first temporary names are taken before it starts: natively by
+// symbolic links to a file that exists and to one that does not, under Windows by
+// files. The run takes another name and writes through none of them.
+TEST(RequestEndToEnd, NamesTakenBeforeTheRunAreNeverWrittenThrough) {
+    const bool windows = TextLineEnd() == std::string("\r\n");
+    RequestDirectory directory;
+    const std::string existing = directory.File("existing.txt");
+    const std::string absent = directory.File("absent.txt");
+    WriteFileBytes(existing, "existing\n");
+    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"};
+    std::vector<std::string> planted;
+    ASSERT_TRUE(RunPreparedProgramAndWait(directory.Program(), arguments, directory.Path(), [&](unsigned long id) {
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            planted.push_back(directory.File(TemporaryFileName(id, attempt)));
+            if (windows) WriteFileBytes(planted.back(), "planted\n");
+            else std::filesystem::create_symlink(attempt == 0 ? existing : absent, planted.back());
+        }
+    }));
+    const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
+    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
+    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
+    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
+    EXPECT_EQ(ReadFileBytes(existing), "existing\n");
+    EXPECT_FALSE(FileExists(absent));
+    if (windows) {
+        EXPECT_EQ(ReadFileBytes(planted[0]) + ReadFileBytes(planted[1]), "planted\nplanted\n");
+    }
+    EXPECT_EQ(RequestDirectory::Count(ListDirectory(directory.Path()), ".tmp"), 2u);
+}
+
+// Temporary files of runs that were killed: one named for a process that has
+// ended goes; one named for a process still running (this test) stays, and so
+// does a name of another form.
+TEST(RequestEndToEnd, AStaleTemporaryFileIsRemovedAndALiveOneKept) {
+    RequestDirectory directory;
+    unsigned long ended = 0;
+    ASSERT_TRUE(RunPreparedProgramAndWait(directory.Program(), {"-v", "0"}, directory.Path(),
+                                          [&](unsigned long id) { ended = id; }));
+    const struct {
+        std::string name;
+        bool kept;
+    } cases[] = {
+        {TemporaryFileName(ended, 0), false},
+        {TemporaryFileName(ended, 35), false},
+        {TemporaryFileName(CurrentProcessId(), 0), true},
+        {"x" + TemporaryFileName(ended, 0).substr(1), true},
+    };
+    for (const auto& c : cases) WriteFileBytes(directory.File(c.name), "stale\n");
+    directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
+    const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
+    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
+    for (const auto& c : cases) EXPECT_EQ(FileExists(directory.File(c.name)), c.kept) << c.name;
+}
+
+#ifndef _WIN32
+// A document that is replaced keeps its mode, whatever the umask, and its owner
+// and group when the run may give them (as root). Windows keeps the access
+// control through ReplaceFileA, which Wine does not model.
+TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
+    const struct {
+        mode_t mode;
+        mode_t umask;
+    } cases[] = {{0640, 077}, {0604, 022}};
+    const bool root = geteuid() == 0;
+    for (const auto& c : cases) {
+        RequestDirectory directory;
+        const std::string document = directory.File(kDocument);
+        WriteFileBytes(document, "earlier document\n");
+        ASSERT_EQ(chmod(document.c_str(), c.mode), 0);
+        if (root) {
+            ASSERT_EQ(chown(document.c_str(), 1234, 5678), 0);
+        }
+        const mode_t saved = umask(c.umask);
+        directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
+        umask(saved);
+        struct stat status;
+        ASSERT_EQ(stat(document.c_str(), &status), 0);
+        EXPECT_EQ(ReadFileBytes(document), WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")));
+        EXPECT_EQ(status.st_mode & 07777, c.mode) << std::oct << c.mode;
+        if (root) {
+            EXPECT_EQ(std::to_string(status.st_uid) + ":" + std::to_string(status.st_gid), "1234:5678");
+        }
+        directory.ClientRecords(1);
+    }
+}
+#endif
 
 // Runs that overlap append whole records and never leave a half-written document.
 TEST(RequestEndToEnd, TwelveRunsAtOnceLoseNothing) {
