@@ -117,10 +117,14 @@ std::string DirectoryPart(const std::string& outputPath) {
 // run with the same process id or by anything planted there, is passed over for
 // the next try; null, with the reason, once every try is taken or on any other
 // failure.
-FILE* CreateTemporaryFile(const std::string& directory, std::string& path, std::string& reason) {
+// asidePath is a name of this process for the replaced document on its way out,
+// the one after the temporary file's: nobody but this process makes such names.
+FILE* CreateTemporaryFile(const std::string& directory, std::string& path, std::string& asidePath,
+                          std::string& reason) {
     const unsigned long owner = CurrentProcessId();
     for (unsigned long attempt = 0; attempt < kNameBase; ++attempt) {
         path = directory + TemporaryName(owner, attempt);
+        asidePath = directory + TemporaryName(owner, attempt + 1);
         bool nameTaken = false;
         if (FILE* file = CreateNewTextFile(path, nameTaken, reason)) return file;
         if (!nameTaken) break;
@@ -146,8 +150,9 @@ bool SaveDocumentInOneStep(const TiXmlDocument& document, const std::string& out
     const std::string directory = DirectoryPart(outputPath);
     RemoveStaleTemporaryFiles(directory);
     std::string temporaryPath;
+    std::string asidePath;
     std::string reason;
-    FILE* file = CreateTemporaryFile(directory, temporaryPath, reason);
+    FILE* file = CreateTemporaryFile(directory, temporaryPath, asidePath, reason);
     if (file == nullptr) {
         LogWriteError(outputPath, document, reason);
         return false;
@@ -161,7 +166,7 @@ bool SaveDocumentInOneStep(const TiXmlDocument& document, const std::string& out
         written = false;
         reason = LastErrorText();
     }
-    if (written && ReplaceFileInOneStep(temporaryPath, outputPath, reason)) return true;
+    if (written && ReplaceFileInOneStep(temporaryPath, outputPath, asidePath, reason)) return true;
     std::string ignored;
     RemoveFile(temporaryPath, ignored);
     LogWriteError(outputPath, document, reason);

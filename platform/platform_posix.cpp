@@ -114,7 +114,9 @@ unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); 
 
 std::string LastErrorText() { return std::strerror(errno); }
 
-bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText) {
+// rename replaces toPath in one step and keeps nothing aside.
+bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, const std::string&,
+                          std::string& errorText) {
     if (std::rename(fromPath.c_str(), toPath.c_str()) == 0) return true;
     errorText = LastErrorText();
     return false;

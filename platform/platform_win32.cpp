@@ -84,23 +84,42 @@ std::string LastErrorText() { return std::strerror(errno); }
 // While another process has the target open (a client reading the previous
 // document, or another run replacing it), Windows refuses the replace for a
 // moment; it is tried again for up to two seconds before it counts as failed.
-bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText) {
+// ReplaceFileA needs a file to replace, so where there is none (or a directory,
+// which a move refuses) the new file is moved instead; should ReplaceFileA fail after moving the old file aside, the next
+// try finds the name free and does the same.
+bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, const std::string& asidePath,
+                          std::string& errorText) {
     constexpr int kTries = 200;
     constexpr DWORD kPauseMilliseconds = 10;
     DWORD error = ERROR_SUCCESS;
     for (int attempt = 0; attempt < kTries; ++attempt) {
-        if (MoveFileExA(fromPath.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        const DWORD attributes = GetFileAttributesA(toPath.c_str());
+        const bool replacing =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        const BOOL done = replacing ? ReplaceFileA(toPath.c_str(), fromPath.c_str(), asidePath.c_str(),
+                                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                                    : MoveFileExA(fromPath.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+        if (done) {
+            // A client still reading the old document shares it for deletion, or
+            // the replace would have been refused; a copy left behind anyway
+            // carries this process's name, and a later run removes it.
+            if (replacing) DeleteFileA(asidePath.c_str());
+            return true;
+        }
         error = GetLastError();
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+        if (replacing && error == ERROR_FILE_NOT_FOUND) continue;  // the document went in between
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
+            error != ERROR_UNABLE_TO_REMOVE_REPLACED && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
+            error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            break;
+        }
         Sleep(kPauseMilliseconds);
     }
     errorText = SystemErrorText(error);
     return false;
 }
 
-// Not done on Windows: the document keeps the access that MoveFileExA gives it.
-// ReplaceFileA would keep the replaced file's, but under Wine it moves that file
-// aside to a name of its own and leaves it there while a client still reads it.
+// Nothing to do: ReplaceFileInOneStep keeps the replaced document's access.
 bool GiveFileThePermissionsOf(std::FILE*, const std::string&, std::string&) { return true; }
 
 // Through CreateFileA, as ReplaceFileInOneStep and RemoveFile go through the
