@@ -10,7 +10,7 @@ extern char** environ;
 
 namespace {
 
-constexpr const char kDocument[] =
+constexpr char kDocument[] =
 #include "floor_document.inc"
     ;
 

@@ -9,33 +9,33 @@
 
 namespace {
 
-constexpr const char kCameraNotFoundLine[] =
+constexpr char kCameraNotFoundLine[] =
     "Cmd line input System:Camera %s not found in XML configuration file.\n";
-constexpr const char kWriteErrorLine[] = "Error writing file %s.  Error %s\n";
+constexpr char kWriteErrorLine[] = "Error writing file %s.  Error %s\n";
 
-constexpr const char kRootElement[] = "NorvaneInit";
-constexpr const char kLiveElement[] = "Live";
-constexpr const char kSearchElement[] = "Search";
-constexpr const char kSystemElement[] = "System";
-constexpr const char kVideoElement[] = "Video";
-constexpr const char kInputElement[] = "Input";
+constexpr char kRootElement[] = "NorvaneInit";
+constexpr char kLiveElement[] = "Live";
+constexpr char kSearchElement[] = "Search";
+constexpr char kSystemElement[] = "System";
+constexpr char kVideoElement[] = "Video";
+constexpr char kInputElement[] = "Input";
 
-constexpr const char kTopAttribute[] = "Top";
-constexpr const char kLeftAttribute[] = "Left";
-constexpr const char kWidthAttribute[] = "Width";
-constexpr const char kHeightAttribute[] = "Height";
+constexpr char kTopAttribute[] = "Top";
+constexpr char kLeftAttribute[] = "Left";
+constexpr char kWidthAttribute[] = "Width";
+constexpr char kHeightAttribute[] = "Height";
 // The root's switches that the client always gets off, in their order.
 constexpr const char* const kRootSwitchesOff[] = {"Maximize", "ShowNavPanel", "ShowToolbars",
                                                   "FullScreen", "AllowAccelerators"};
-constexpr const char kStartAttribute[] = "Start";
-constexpr const char kEndAttribute[] = "End";
-constexpr const char kAllowExpansionAttribute[] = "AllowExpansion";
-constexpr const char kNameAttribute[] = "Name";
-constexpr const char kNumberAttribute[] = "Number";
-constexpr const char kDeviceAttribute[] = "Device";
-constexpr const char kPositionAttribute[] = "Position";
-constexpr const char kOff[] = "0";
-constexpr const char kFirstPosition[] = "0";
+constexpr char kStartAttribute[] = "Start";
+constexpr char kEndAttribute[] = "End";
+constexpr char kAllowExpansionAttribute[] = "AllowExpansion";
+constexpr char kNameAttribute[] = "Name";
+constexpr char kNumberAttribute[] = "Number";
+constexpr char kDeviceAttribute[] = "Device";
+constexpr char kPositionAttribute[] = "Position";
+constexpr char kOff[] = "0";
+constexpr char kFirstPosition[] = "0";
 
 constexpr int kNotConfigured = -1;
 
@@ -45,9 +45,9 @@ constexpr int kNotConfigured = -1;
 // longer than the document's and no path limit can refuse the one and not the
 // other. Seven digits hold any 32-bit process id (36^7 > 2^32); the digits are
 // lower case only, as Windows names ignore case.
-constexpr const char kTemporaryNameStart[] = "~";
-constexpr const char kTemporaryNameEnd[] = ".tmp";
-constexpr const char kNameDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+constexpr char kTemporaryNameStart[] = "~";
+constexpr char kTemporaryNameEnd[] = ".tmp";
+constexpr char kNameDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 constexpr unsigned long kNameBase = sizeof kNameDigits - 1;
 constexpr int kProcessIdDigits = 7;
 

@@ -16,9 +16,9 @@
 
 namespace {
 
-constexpr const char kRecordName[] = "norvclient-started.txt";
-constexpr const char kDocumentOption[] = "-F";
-constexpr const char kLingerMarkerName[] = "norvclient-linger";
+constexpr char kRecordName[] = "norvclient-started.txt";
+constexpr char kDocumentOption[] = "-F";
+constexpr char kLingerMarkerName[] = "norvclient-linger";
 constexpr std::chrono::seconds kLingerTime{3};
 
 // On Windows a file that is being replaced cannot be opened for a moment, so the

@@ -19,8 +19,8 @@
 
 namespace {
 
-constexpr const char kDocumentName[] = "nVCmdLine.xml";
-constexpr const char kLogName[] = "Kestrup.log";
+constexpr char kDocumentName[] = "nVCmdLine.xml";
+constexpr char kLogName[] = "Kestrup.log";
 
 bool IsPrintableAscii(const std::string& text) {
     for (char c : text) {

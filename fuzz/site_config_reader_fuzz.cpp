@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr const char kConfigName[] = "KestrupConfig.xml";
+constexpr char kConfigName[] = "KestrupConfig.xml";
 
 }  // namespace
 

@@ -11,17 +11,17 @@
 
 namespace {
 
-constexpr const char kProgramName[] = "Kestrup";
+constexpr char kProgramName[] = "Kestrup";
 // The build gives the version, so the banner and the version resource agree.
 constexpr unsigned kVersion[4] = {KESTRUP_VERSION_MAJOR, KESTRUP_VERSION_MINOR,
                                   KESTRUP_VERSION_PATCH, KESTRUP_VERSION_TWEAK};
-constexpr const char kDefaultLogName[] = "Kestrup.log";
+constexpr char kDefaultLogName[] = "Kestrup.log";
 
-constexpr const char kLogOff[] = "0";
-constexpr const char kLogToStandardError[] = "1";
+constexpr char kLogOff[] = "0";
+constexpr char kLogToStandardError[] = "1";
 
-constexpr const char kBannerFormat[] = "\n%s v%u.%u.%u.%u executing at: %s\n";
-constexpr const char kCommandLineFormat[] = "Command Line: %s\n";
+constexpr char kBannerFormat[] = "\n%s v%u.%u.%u.%u executing at: %s\n";
+constexpr char kCommandLineFormat[] = "Command Line: %s\n";
 
 void PrintUsage(const std::string& defaultLogPath) {
     std::printf("USAGE:\n");

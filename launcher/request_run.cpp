@@ -12,22 +12,22 @@
 
 namespace {
 
-constexpr const char kDocumentName[] = "nVCmdLine.xml";
-constexpr const char kClientName[] = "norvclient.exe";
-constexpr const char kClientArgument[] = "-FnVCmdLine.xml";
-constexpr const char kLiveDate[] = "live";
-constexpr const char kDateTimeFormat[] = "%m%d%Y%T";
+constexpr char kDocumentName[] = "nVCmdLine.xml";
+constexpr char kClientName[] = "norvclient.exe";
+constexpr char kClientArgument[] = "-FnVCmdLine.xml";
+constexpr char kLiveDate[] = "live";
+constexpr char kDateTimeFormat[] = "%m%d%Y%T";
 constexpr int kDefaultPort = 22609;
 constexpr int kHighestPort = 65535;
 
-constexpr const char kCameraMissing[] = "Camera number not specified on command line: %s\n";
-constexpr const char kSystemMissing[] = "Search system IP addr not specified on command line: %s\n";
-constexpr const char kDateMissing[] = "Search date not specified on command line: %s\n";
-constexpr const char kBeginMissing[] = "Search begin time not specified on command line: %s\n";
-constexpr const char kEndMissing[] = "Search end time not specified on command line: %s\n";
-constexpr const char kNotReadInFull[] = "Search date and time %s could not be read in full\n";
-constexpr const char kOutOfRange[] = "Search date and time %s is outside the supported range\n";
-constexpr const char kClientNotStarted[] = "Could not start client %s: %s\n";
+constexpr char kCameraMissing[] = "Camera number not specified on command line: %s\n";
+constexpr char kSystemMissing[] = "Search system IP addr not specified on command line: %s\n";
+constexpr char kDateMissing[] = "Search date not specified on command line: %s\n";
+constexpr char kBeginMissing[] = "Search begin time not specified on command line: %s\n";
+constexpr char kEndMissing[] = "Search end time not specified on command line: %s\n";
+constexpr char kNotReadInFull[] = "Search date and time %s could not be read in full\n";
+constexpr char kOutOfRange[] = "Search date and time %s is outside the supported range\n";
+constexpr char kClientNotStarted[] = "Could not start client %s: %s\n";
 
 // Calendar times travel as signed 32-bit seconds; one beyond that is -1, the
 // value that already stands for "no time".

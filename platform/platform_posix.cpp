@@ -25,10 +25,10 @@ extern char** environ;
 
 namespace {
 
-constexpr const char kProcSelfExe[] = "/proc/self/exe";
-constexpr const char kX11Library[] = "libX11.so.6";
-constexpr const char kDisplayVariable[] = "DISPLAY";
-constexpr const char kNullDevice[] = "/dev/null";
+constexpr char kProcSelfExe[] = "/proc/self/exe";
+constexpr char kX11Library[] = "libX11.so.6";
+constexpr char kDisplayVariable[] = "DISPLAY";
+constexpr char kNullDevice[] = "/dev/null";
 // What Windows reports for a machine without a display; also our fallback.
 constexpr VirtualScreen kNoDisplayScreen = {0, 0, 1024, 768};
 

@@ -11,8 +11,8 @@
 
 namespace {
 
-constexpr const char kFile[] = "site.xml";
-constexpr const char kDefaultWindow[] = "window: Width=392 Height=377 Left=-1 Top=-1 AllowExpansion=0\n";
+constexpr char kFile[] = "site.xml";
+constexpr char kDefaultWindow[] = "window: Width=392 Height=377 Left=-1 Top=-1 AllowExpansion=0\n";
 
 struct CheckCase {
     std::string text;

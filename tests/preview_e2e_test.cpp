@@ -11,9 +11,9 @@
 
 namespace {
 
-constexpr const char kFile[] = "site.xml";
-constexpr const char kDocument[] = "nVCmdLine.xml";
-constexpr const char kClientNotStarted[] = "Could not start client ";
+constexpr char kFile[] = "site.xml";
+constexpr char kDocument[] = "nVCmdLine.xml";
+constexpr char kClientNotStarted[] = "Could not start client ";
 
 // No placement configured: both programs place the window for this machine's
 // screen. Camera 9 gives the reader a line of its own.

@@ -21,8 +21,8 @@
 
 namespace {
 
-constexpr const char kDocument[] = "nVCmdLine.xml";
-constexpr const char kClientRecord[] = "norvclient-started.txt";
+constexpr char kDocument[] = "nVCmdLine.xml";
+constexpr char kClientRecord[] = "norvclient-started.txt";
 
 // Placement is configured, so the documents do not depend on the screen.
 const std::string kSiteConfiguration =

@@ -6,8 +6,8 @@
 
 namespace {
 
-constexpr const char kClientName[] = "norvclient.exe";
-constexpr const char kBannerStart[] = "Kestrup v1.1.1.27804 executing at: ";
+constexpr char kClientName[] = "norvclient.exe";
+constexpr char kBannerStart[] = "Kestrup v1.1.1.27804 executing at: ";
 
 std::string programUnderTest;
 std::string standInClient;
