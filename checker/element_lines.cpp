@@ -170,7 +170,8 @@ std::vector<int> ElementLines(const std::string& text, const CursorRules& rules,
     std::vector<size_t> order(positions.size());
     for (size_t i = 0; i < order.size(); ++i) order[i] = i;
     std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return std::tie(positions[a].row, positions[a].column) < std::tie(positions[b].row, positions[b].column);
+        return std::tie(positions[a].row, positions[a].column) <
+               std::tie(positions[b].row, positions[b].column);
     });
 
     // A byte order mark makes the parse UTF-8 from the start; otherwise a UTF-8

@@ -14,7 +14,7 @@ class TiXmlDocument;
 // document is gone.
 struct CursorRules {
     int tabSize = 4;
-    bool declared = false;  // a declaration before the root element
+    bool declared = false;   // a declaration before the root element
     int declarationRow = 0;  // its Row() and Column()
     int declarationColumn = 0;
     bool declaresUtf8 = false;  // its encoding, as TinyXML reads it

@@ -11,7 +11,8 @@ namespace {
 
 // The Camera elements of node and below, in document order.
 void CollectCameras(const TiXmlNode& node, std::vector<ElementPosition>& positions) {
-    for (const TiXmlElement* child = node.FirstChildElement(); child != nullptr; child = child->NextSiblingElement()) {
+    for (const TiXmlElement* child = node.FirstChildElement(); child != nullptr;
+         child = child->NextSiblingElement()) {
         if (child->ValueStr() == "Camera") positions.push_back({child->Row(), child->Column()});
         CollectCameras(*child, positions);
     }
@@ -26,10 +27,12 @@ TEST(ElementLines, AreTheTextsOwnLinesWhateverItsBytes) {
         {"<?xml version=\"1.0\"?>\n<!-- caf\xC3\xA9\n-->\n<Config>\xE2\x82\xAC\n<Camera/></Config>", {5}},
         // Latin-1 after a UTF-8 declaration: TinyXML steps over the line end.
         {"<?xml version=\"1.0\"?>\n<!-- caf\xE9\n-->\n<Config>\n  <Camera/>\n</Config>\n", {5}},
-        {"<?xml version=\"1.0\" encoding=\"utf-8\"?><Config><!--\xF0\n\n--><Camera/>\n<Camera/></Config>", {3, 4}},
+        {"<?xml version=\"1.0\" encoding=\"utf-8\"?><Config><!--\xF0\n\n--><Camera/>\n<Camera/></Config>",
+         {3, 4}},
         // Without a declaration, or with a Latin-1 one, each byte is a character.
         {"<!-- caf\xE9\n-->\n<Config>\n  <Camera/>\n</Config>\n", {4}},
-        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!-- caf\xE9\n-->\n<Config><Camera/></Config>", {4}},
+        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<!-- caf\xE9\n-->\n<Config><Camera/></Config>",
+         {4}},
         // The declaration is read a byte at a time up to its encoding.
         {"<?xml version=\"1.0\xE9\"\nencoding=\"UTF-8\"?>\n<Config><!--\xE9\n--><Camera/></Config>", {4}},
         // A byte order mark makes it UTF-8 from the start; TinyXML counts no

@@ -57,7 +57,8 @@ public:
         if (warnings_.empty()) rules_ = CursorRulesOf(*finding.element->GetDocument());
         warnings_.push_back({Describe(finding), positions_.size(), finding.replaced != nullptr});
         positions_.push_back({finding.element->Row(), finding.element->Column()});
-        if (finding.replaced != nullptr) positions_.push_back({finding.replaced->Row(), finding.replaced->Column()});
+        if (finding.replaced != nullptr)
+            positions_.push_back({finding.replaced->Row(), finding.replaced->Column()});
     }
 
     bool RefusedFile() const { return refused_; }
@@ -136,6 +137,7 @@ int CheckSiteConfiguration(const std::string& path, std::string& report) {
     const ClientWindowSettings& settings = TheClientWindowSettings();
     report += std::string(kWindowLine) + SettingText("Width", settings.Width) +
               SettingText("Height", settings.Height) + SettingText("Left", settings.Left) +
-              SettingText("Top", settings.Top) + SettingText("AllowExpansion", settings.AllowExpansion) + "\n";
+              SettingText("Top", settings.Top) + SettingText("AllowExpansion", settings.AllowExpansion) +
+              "\n";
     return stored && collector.Findings() == 0 ? kCheckClean : kCheckWarnings;
 }

@@ -25,8 +25,8 @@ constexpr char kLeftAttribute[] = "Left";
 constexpr char kWidthAttribute[] = "Width";
 constexpr char kHeightAttribute[] = "Height";
 // The root's switches that the client always gets off, in their order.
-constexpr const char* const kRootSwitchesOff[] = {"Maximize", "ShowNavPanel", "ShowToolbars",
-                                                  "FullScreen", "AllowAccelerators"};
+constexpr const char* const kRootSwitchesOff[] = {"Maximize", "ShowNavPanel", "ShowToolbars", "FullScreen",
+                                                  "AllowAccelerators"};
 constexpr char kStartAttribute[] = "Start";
 constexpr char kEndAttribute[] = "End";
 constexpr char kAllowExpansionAttribute[] = "AllowExpansion";
@@ -102,7 +102,8 @@ void RemoveStaleTemporaryFiles(const std::string& directory) {
     if (!ListRegularFiles(directory, names, ignored)) return;
     for (const std::string& name : names) {
         unsigned long owner = 0;
-        if (OwnerOfTemporaryName(name, owner) && ProcessHasEnded(owner)) RemoveFile(directory + name, ignored);
+        if (OwnerOfTemporaryName(name, owner) && ProcessHasEnded(owner))
+            RemoveFile(directory + name, ignored);
     }
 }
 
@@ -201,8 +202,8 @@ TiXmlElement* FindOrAddChildWithAttribute(TiXmlNode* parent, const std::string& 
     return parent->LinkEndChild(added)->ToElement();
 }
 
-bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::string systemText,
-                             int beginTime, int endTime, bool live) {
+bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::string systemText, int beginTime,
+                             int endTime, bool live) {
     TiXmlDocument document;
     return BuildClientInitDocument(document, cameraNumber, systemText, beginTime, endTime, live) &&
            SaveClientInitDocument(document, outputPath);

@@ -17,8 +17,8 @@
 // written (the earlier file stays as it was). beginTime and endTime are calendar
 // times, used only when live is false.
 // It is BuildClientInitDocument and then SaveClientInitDocument.
-bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::string systemText,
-                             int beginTime, int endTime, bool live);
+bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::string systemText, int beginTime,
+                             int endTime, bool live);
 
 // Builds the document into document, which must be empty, with the window placed
 // for this machine's screen. False, with the run log line, when the camera is

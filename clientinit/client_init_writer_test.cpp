@@ -20,7 +20,6 @@ namespace fs = std::filesystem;
 const char kDocumentName[] = "nVCmdLine.xml";
 const char kRunLogName[] = "run.log";
 
-
 // Each test gets an empty scratch directory, an empty camera directory, the
 // default window settings and a run log in a file of its own.
 class ClientInitWriter : public ::testing::Test {
@@ -59,6 +58,7 @@ TEST(PlaceClientWindow, PutsTheWindowInTheScreensCornerUnlessThePairIsConfigured
         VirtualScreen screen;
         WindowPlace expected;
     };
+    // clang-format off
     const PlacementCase cases[] = {
         {392, 377, -1, -1, {0, 0, 1024, 768}, {391, 632}},
         {392, 425, -1, -1, {0, 0, 1024, 768}, {343, 632}},     // AllowExpansion raised Height
@@ -72,6 +72,7 @@ TEST(PlaceClientWindow, PutsTheWindowInTheScreensCornerUnlessThePairIsConfigured
         {392, 377, 5000, -7000, {0, 0, 1024, 768}, {-7000, 5000}},
         {-1, 0, -1, -1, {0, 0, INT_MAX, 0}, {0, INT_MIN}},      // wraps, never traps
     };
+    // clang-format on
     for (const auto& c : cases) {
         ClientWindowSettings settings;
         settings.Width = c.width;
@@ -116,6 +117,7 @@ TEST(TreeFunctions, FindTheFirstMatchOrAppendANewLastChild) {
         int expectedIndex;           // among the element children afterwards
         int expectedElements;
     };
+    // clang-format off
     const TreeCase cases[] = {
         {"Video", nullptr, 0, 5},
         {"Input", nullptr, 1, 5},  // the first of several
@@ -127,6 +129,7 @@ TEST(TreeFunctions, FindTheFirstMatchOrAppendANewLastChild) {
         {"Input", "", 5, 6},       // an absent attribute does not equal an empty value
         {"Video", "a", 5, 6},      // the Video has no Name
     };
+    // clang-format on
     for (const auto& c : cases) {
         TiXmlElement parent("Parent");
         AddChildren(parent);
@@ -175,6 +178,7 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
         std::string expected;
     };
     const std::string searchMode = "<Search Start=\"1293273000\" End=\"1293274800\" AllowExpansion=\"0\">";
+    // clang-format off
     const DocumentCase cases[] = {
         {"search by name", {392, 377, 10, 20, 0}, "10.1.2.3", 7, {"10.1.2.3", "Lobby", "", ""},
          7, "10.1.2.3", 1293273000, 1293274800, false,
@@ -220,6 +224,7 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
          Document(kRootWithPlaceTen20, searchMode, "Search", "\"a&amp;b\"",
                   "<Input Name='&lt;Gate&gt; &quot;2&quot;' Position=\"0\" />")},
     };
+    // clang-format on
     // Text mode writes CRLF on Windows and LF elsewhere; the document follows it.
     EXPECT_EQ(TextModeLineEnd(), PathSeparator() == '\\' ? "\r\n" : "\n");
     for (const auto& c : cases) {

@@ -12,9 +12,8 @@ constexpr int kTmYearBase = 1900;
 const char* const kFullDayNames[] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                      "Thursday", "Friday", "Saturday"};
 const char* const kShortDayNames[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
-const char* const kFullMonthNames[] = {"January", "February", "March",     "April",
-                                       "May",     "June",     "July",      "August",
-                                       "September", "October", "November", "December"};
+const char* const kFullMonthNames[] = {"January", "February", "March",     "April",   "May",      "June",
+                                       "July",    "August",   "September", "October", "November", "December"};
 const char* const kShortMonthNames[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 constexpr int kDayCount = 7;
@@ -40,26 +39,35 @@ struct ConversionRule {
 
 constexpr ConversionRule kConversionRules[] = {
     {'%', kNoModifier | kModifierE | kModifierO},
-    {'a', kNoModifier}, {'A', kNoModifier},
-    {'b', kNoModifier}, {'B', kNoModifier}, {'h', kNoModifier},
+    {'a', kNoModifier},
+    {'A', kNoModifier},
+    {'b', kNoModifier},
+    {'B', kNoModifier},
+    {'h', kNoModifier},
     {'C', kNoModifier | kModifierE},
     {'c', kNoModifier | kModifierE},
     {'D', kNoModifier},
-    {'d', kNoModifier | kModifierO}, {'e', kNoModifier | kModifierO},
+    {'d', kNoModifier | kModifierO},
+    {'e', kNoModifier | kModifierO},
     {'H', kNoModifier | kModifierO},
     {'I', kNoModifier | kModifierO},
     {'j', kNoModifier},
-    {'k', kNoModifier}, {'l', kNoModifier},
+    {'k', kNoModifier},
+    {'l', kNoModifier},
     {'M', kNoModifier | kModifierO},
     {'m', kNoModifier | kModifierO},
-    {'n', kNoModifier}, {'t', kNoModifier},
+    {'n', kNoModifier},
+    {'t', kNoModifier},
     {'p', kNoModifier},
-    {'R', kNoModifier}, {'r', kNoModifier},
+    {'R', kNoModifier},
+    {'r', kNoModifier},
     {'S', kNoModifier | kModifierO},
     {'T', kNoModifier},
-    {'U', kNoModifier | kModifierO}, {'W', kNoModifier | kModifierO},
+    {'U', kNoModifier | kModifierO},
+    {'W', kNoModifier | kModifierO},
     {'w', kNoModifier | kModifierO},
-    {'X', kNoModifier | kModifierE}, {'x', kNoModifier | kModifierE},
+    {'X', kNoModifier | kModifierE},
+    {'x', kNoModifier | kModifierE},
     {'Y', kNoModifier | kModifierE},
     {'y', kNoModifier | kModifierE | kModifierO},
 };
@@ -75,10 +83,15 @@ bool IsAcceptedConversion(char conversion, Modifier modifier) {
 
 bool IsWhiteSpace(char c) {
     switch (static_cast<unsigned char>(c)) {
-        case ' ': case '\t': case '\n': case '\v': case '\f': case '\r':
-            return true;
-        default:
-            return false;
+    case ' ':
+    case '\t':
+    case '\n':
+    case '\v':
+    case '\f':
+    case '\r':
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -128,8 +141,8 @@ std::ptrdiff_t MatchedNameLength(const char* cursor, const char* name) {
 }
 
 // The first index whose full or abbreviated name begins the input wins.
-bool ReadName(const char*& cursor, const char* const fullNames[], const char* const shortNames[],
-              int count, int& index) {
+bool ReadName(const char*& cursor, const char* const fullNames[], const char* const shortNames[], int count,
+              int& index) {
     for (int i = 0; i < count; ++i) {
         std::ptrdiff_t length = MatchedNameLength(cursor, fullNames[i]);
         if (length == 0) length = MatchedNameLength(cursor, shortNames[i]);
@@ -216,59 +229,69 @@ bool ReadTwelveHour(const char*& cursor, std::tm& record) {
 bool ApplyConversion(char conversion, const char*& cursor, std::tm& record, bool& yearPartRead) {
     int value;
     switch (conversion) {
-        case '%':
-            if (*cursor != '%') return false;
-            ++cursor;
-            return true;
-        case 'a': case 'A':
-            return ReadName(cursor, kFullDayNames, kShortDayNames, kDayCount, record.tm_wday);
-        case 'b': case 'B': case 'h':
-            return ReadName(cursor, kFullMonthNames, kShortMonthNames, kMonthCount, record.tm_mon);
-        case 'C':
-            if (!ReadBoundedNumber(cursor, value, 0, 99)) return false;
-            StoreCentury(record, value, yearPartRead);
-            return true;
-        case 'c':
-            return ReadComposite(cursor, kDateAndTimeExpansion, record);
-        case 'D': case 'x':
-            return ReadComposite(cursor, kDateExpansion, record);
-        case 'd': case 'e':
-            return ReadField(cursor, record.tm_mday, 1, 31);
-        case 'H': case 'k':
-            return ReadField(cursor, record.tm_hour, 0, 23);
-        case 'I': case 'l':
-            return ReadTwelveHour(cursor, record);
-        case 'j':
-            return ReadField(cursor, record.tm_yday, 1, 366, -1);
-        case 'M':
-            return ReadField(cursor, record.tm_min, 0, 59);
-        case 'm':
-            return ReadField(cursor, record.tm_mon, 1, 12, -1);
-        case 'n': case 't':
-            SkipWhiteSpace(cursor);
-            return true;
-        case 'p':
-            return ReadHalfDayMarker(cursor, record);
-        case 'R':
-            return ReadComposite(cursor, kHourMinuteExpansion, record);
-        case 'r':
-            return ReadComposite(cursor, kTwelveHourExpansion, record);
-        case 'S':
-            return ReadField(cursor, record.tm_sec, 0, 61);
-        case 'T': case 'X':
-            return ReadComposite(cursor, kTimeExpansion, record);
-        case 'U': case 'W':
-            return ReadBoundedNumber(cursor, value, 0, 53);  // the week number is dropped
-        case 'w':
-            return ReadField(cursor, record.tm_wday, 0, 6);
-        case 'Y':
-            return ReadField(cursor, record.tm_year, 0, 9999, -kTmYearBase);
-        case 'y':
-            if (!ReadBoundedNumber(cursor, value, 0, 99)) return false;
-            StoreTwoDigitYear(record, value, yearPartRead);
-            return true;
-        default:
-            return false;
+    case '%':
+        if (*cursor != '%') return false;
+        ++cursor;
+        return true;
+    case 'a':
+    case 'A':
+        return ReadName(cursor, kFullDayNames, kShortDayNames, kDayCount, record.tm_wday);
+    case 'b':
+    case 'B':
+    case 'h':
+        return ReadName(cursor, kFullMonthNames, kShortMonthNames, kMonthCount, record.tm_mon);
+    case 'C':
+        if (!ReadBoundedNumber(cursor, value, 0, 99)) return false;
+        StoreCentury(record, value, yearPartRead);
+        return true;
+    case 'c':
+        return ReadComposite(cursor, kDateAndTimeExpansion, record);
+    case 'D':
+    case 'x':
+        return ReadComposite(cursor, kDateExpansion, record);
+    case 'd':
+    case 'e':
+        return ReadField(cursor, record.tm_mday, 1, 31);
+    case 'H':
+    case 'k':
+        return ReadField(cursor, record.tm_hour, 0, 23);
+    case 'I':
+    case 'l':
+        return ReadTwelveHour(cursor, record);
+    case 'j':
+        return ReadField(cursor, record.tm_yday, 1, 366, -1);
+    case 'M':
+        return ReadField(cursor, record.tm_min, 0, 59);
+    case 'm':
+        return ReadField(cursor, record.tm_mon, 1, 12, -1);
+    case 'n':
+    case 't':
+        SkipWhiteSpace(cursor);
+        return true;
+    case 'p':
+        return ReadHalfDayMarker(cursor, record);
+    case 'R':
+        return ReadComposite(cursor, kHourMinuteExpansion, record);
+    case 'r':
+        return ReadComposite(cursor, kTwelveHourExpansion, record);
+    case 'S':
+        return ReadField(cursor, record.tm_sec, 0, 61);
+    case 'T':
+    case 'X':
+        return ReadComposite(cursor, kTimeExpansion, record);
+    case 'U':
+    case 'W':
+        return ReadBoundedNumber(cursor, value, 0, 53);  // the week number is dropped
+    case 'w':
+        return ReadField(cursor, record.tm_wday, 0, 6);
+    case 'Y':
+        return ReadField(cursor, record.tm_year, 0, 9999, -kTmYearBase);
+    case 'y':
+        if (!ReadBoundedNumber(cursor, value, 0, 99)) return false;
+        StoreTwoDigitYear(record, value, yearPartRead);
+        return true;
+    default:
+        return false;
     }
 }
 

@@ -41,7 +41,8 @@ bool ReadsBack(const std::string& path, const ClientWindowSettings& settings, co
     int width = 0;
     int height = 0;
     if (root->QueryIntAttribute("Width", &width) != TIXML_SUCCESS || width != settings.Width) return false;
-    if (root->QueryIntAttribute("Height", &height) != TIXML_SUCCESS || height != settings.Height) return false;
+    if (root->QueryIntAttribute("Height", &height) != TIXML_SUCCESS || height != settings.Height)
+        return false;
     const TiXmlElement* mode = root->FirstChildElement(live ? "Live" : "Search");
     if (mode == nullptr) return false;
     const TiXmlElement* system = mode->FirstChildElement("System");

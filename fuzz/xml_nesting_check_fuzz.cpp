@@ -48,7 +48,8 @@ TreeShape ShapeOf(const TiXmlDocument& document) {
             const TiXmlElement* element = child->ToElement();
             if (element == nullptr) continue;  // only elements hold nodes
             int attributes = 0;
-            for (const TiXmlAttribute* a = element->FirstAttribute(); a != nullptr; a = a->Next()) ++attributes;
+            for (const TiXmlAttribute* a = element->FirstAttribute(); a != nullptr; a = a->Next())
+                ++attributes;
             shape.depth = std::max(shape.depth, depth + 1);
             shape.attributes = std::max(shape.attributes, attributes);
             pending.emplace_back(element, depth + 1);
@@ -58,8 +59,8 @@ TreeShape ShapeOf(const TiXmlDocument& document) {
 }
 
 // With the limit one below TinyXML's figure, the check must refuse the text.
-void ExpectCountsAtLeast(const std::string& text, int XmlTextLimits::*limit, int tinyXml, XmlTextCheck refusal,
-                         const char* what) {
+void ExpectCountsAtLeast(const std::string& text, int XmlTextLimits::*limit, int tinyXml,
+                         XmlTextCheck refusal, const char* what) {
     if (tinyXml == 0) return;
     XmlTextLimits limits;
     limits.*limit = tinyXml - 1;

@@ -13,8 +13,8 @@ namespace {
 
 constexpr char kProgramName[] = "Kestrup";
 // The build gives the version, so the banner and the version resource agree.
-constexpr unsigned kVersion[4] = {KESTRUP_VERSION_MAJOR, KESTRUP_VERSION_MINOR,
-                                  KESTRUP_VERSION_PATCH, KESTRUP_VERSION_TWEAK};
+constexpr unsigned kVersion[4] = {KESTRUP_VERSION_MAJOR, KESTRUP_VERSION_MINOR, KESTRUP_VERSION_PATCH,
+                                  KESTRUP_VERSION_TWEAK};
 constexpr char kDefaultLogName[] = "Kestrup.log";
 
 constexpr char kLogOff[] = "0";

@@ -14,7 +14,7 @@ enum class Destination { Absent, StandardError, File, Text };
 struct RunLog {
     Destination destination = Destination::Absent;
     AppendFilePointer file;
-    std::string record;  // lines not yet appended to the file
+    std::string record;            // lines not yet appended to the file
     std::string* lines = nullptr;  // the caller's text, for a Text destination
 };
 

@@ -49,8 +49,8 @@ unsigned long CurrentProcessId();
 // from there. Elsewhere the new file keeps its own permissions (see
 // GiveFileThePermissionsOf) and asidePath is not used. False on failure, with
 // errorText set to the operating system's reason.
-bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, const std::string& asidePath,
-                          std::string& errorText);
+bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath,
+                          const std::string& asidePath, std::string& errorText);
 
 // Creates path as a new file and opens it for writing text (the platform's line
 // ends). Anything already there, be it a file, a directory or a link, makes it
@@ -64,9 +64,9 @@ std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::stri
 // Gives the open file the permission bits, and where this process may, the owner
 // and group of the regular file at modelPath, so that a file renamed over it
 // later changes nobody's access. Nothing happens when there is no regular file
-// there, nor on Windows, where ReplaceFileInOneStep keeps the replaced file's. False when they cannot be read or set, with errorText
-// set to the operating system's reason; an owner or group this process may not
-// give is no failure.
+// there, nor on Windows, where ReplaceFileInOneStep keeps the replaced file's. False when they cannot be read
+// or set, with errorText set to the operating system's reason; an owner or group this process may not give is
+// no failure.
 bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std::string& errorText);
 
 // The names of the regular files in directory, which is empty (the current

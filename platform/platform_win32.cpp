@@ -20,8 +20,8 @@ constexpr int kTimeTextSize = 255;
 std::string SystemErrorText(DWORD code) {
     char* message = nullptr;
     DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&message), 0, nullptr);
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        code, 0, reinterpret_cast<char*>(&message), 0, nullptr);
     std::string text;
     if (length > 0 && message != nullptr) {
         text.assign(message, length);
@@ -85,10 +85,10 @@ std::string LastErrorText() { return std::strerror(errno); }
 // document, or another run replacing it), Windows refuses the replace for a
 // moment; it is tried again for up to two seconds before it counts as failed.
 // ReplaceFileA needs a file to replace, so where there is none (or a directory,
-// which a move refuses) the new file is moved instead; should ReplaceFileA fail after moving the old file aside, the next
-// try finds the name free and does the same.
-bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, const std::string& asidePath,
-                          std::string& errorText) {
+// which a move refuses) the new file is moved instead; should ReplaceFileA fail after moving the old file
+// aside, the next try finds the name free and does the same.
+bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath,
+                          const std::string& asidePath, std::string& errorText) {
     constexpr int kTries = 200;
     constexpr DWORD kPauseMilliseconds = 10;
     DWORD error = ERROR_SUCCESS;
@@ -96,9 +96,10 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
         const DWORD attributes = GetFileAttributesA(toPath.c_str());
         const bool replacing =
             attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-        const BOOL done = replacing ? ReplaceFileA(toPath.c_str(), fromPath.c_str(), asidePath.c_str(),
-                                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                                    : MoveFileExA(fromPath.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING);
+        const BOOL done = replacing
+                              ? ReplaceFileA(toPath.c_str(), fromPath.c_str(), asidePath.c_str(),
+                                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
+                              : MoveFileExA(fromPath.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING);
         if (done) {
             // A client still reading the old document shares it for deletion, or
             // the replace would have been refused; a copy left behind anyway
@@ -133,7 +134,8 @@ std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::stri
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        nameTaken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+        nameTaken =
+            error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
         errorText = SystemErrorText(error);
         return nullptr;
     }
@@ -163,7 +165,8 @@ bool ListRegularFiles(const std::string& directory, std::vector<std::string>& na
         errorText = SystemErrorText(error);
         return false;
     }
-    constexpr DWORD kNotRegular = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    constexpr DWORD kNotRegular =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
     do {
         if ((entry.dwFileAttributes & kNotRegular) == 0) names.push_back(entry.cFileName);
     } while (FindNextFileA(listing, &entry));
@@ -203,8 +206,8 @@ void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
 // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the
 // file as it is then, so records of runs that overlap never overwrite each other.
 AppendFilePointer OpenAppendFile(const std::string& path, std::string& errorText) {
-    HANDLE handle = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         errorText = SystemErrorText(GetLastError());
         return nullptr;
@@ -266,8 +269,8 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     PROCESS_INFORMATION process;
     std::memset(&process, 0, sizeof process);
 
-    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS,
-                        nullptr, workingDirectory.c_str(), &startup, &process)) {
+    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+                        workingDirectory.c_str(), &startup, &process)) {
         errorText = SystemErrorText(GetLastError());
         return false;
     }

@@ -21,6 +21,7 @@ TEST(MakeCameraKey, JoinsTheAddressAndTheSignedNumberWithAColon) {
         std::string address;
         int number;
         std::string key;
+        // clang-format off
     } cases[] = {
         {"10.1.2.3", 7, "10.1.2.3:7"},
         {"10.1.2.3:81", 12, "10.1.2.3:81:12"},
@@ -30,6 +31,7 @@ TEST(MakeCameraKey, JoinsTheAddressAndTheSignedNumberWithAColon) {
         {"x", INT_MIN, "x:-2147483648"},
         {"x", INT_MAX, "x:2147483647"},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(MakeCameraKey(c.address, c.number), c.key) << c.address;
 }
 
@@ -43,7 +45,7 @@ TEST(FindCamera, FindsOnlyTheExactKey) {
         std::string key;
         const char* inputName;  // null: not found
     } cases[] = {
-        {"10.1.2.3:7", "Lobby"}, {"10.1.2.3:07", nullptr}, {"10.1.2.3 :7", nullptr}, {"CAM-A:1", nullptr},
+        {"10.1.2.3:7", "Lobby"}, {"10.1.2.3:07", nullptr},  {"10.1.2.3 :7", nullptr}, {"CAM-A:1", nullptr},
         {"cam-a:1", "lower"},    {"10.1.2.3:81:5", "Port"}, {"10.1.2.3:5", nullptr},  {"", nullptr},
     };
     for (const auto& c : cases) {

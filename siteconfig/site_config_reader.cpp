@@ -84,7 +84,8 @@ FileText ReadFileText(const std::string& path, std::string& text) {
     // At most one byte past the bound: enough to know the file is past it.
     size_t count;
     while (text.size() <= kMaxSiteFileSize &&
-           (count = std::fread(chunk, 1, std::min(sizeof chunk, kMaxSiteFileSize + 1 - text.size()), file)) > 0) {
+           (count = std::fread(chunk, 1, std::min(sizeof chunk, kMaxSiteFileSize + 1 - text.size()), file)) >
+               0) {
         text.append(chunk, count);
     }
     std::fclose(file);
@@ -162,8 +163,7 @@ void ReadWindowSettings(const TiXmlElement& config) {
 }
 
 // True when the camera was stored; a camera passed over is reported to the observer.
-bool ReadCamera(const TiXmlElement& camera, const std::string& systemAddress,
-                         ReadContext& context) {
+bool ReadCamera(const TiXmlElement& camera, const std::string& systemAddress, ReadContext& context) {
     CameraRecord record;
     int number = 0;
     if (!ReadIntAttribute(camera, kNumberAttribute, number)) {

@@ -19,9 +19,9 @@ enum class SiteConfigFindingKind {
 
 struct SiteConfigFinding {
     SiteConfigFindingKind kind;
-    const TiXmlElement* element;           // the System or Camera concerned
-    std::string key;                       // camera key, where the camera has one
-    int cameraCount = 0;                   // SystemWithoutAddress: its Camera elements
+    const TiXmlElement* element;             // the System or Camera concerned
+    std::string key;                         // camera key, where the camera has one
+    int cameraCount = 0;                     // SystemWithoutAddress: its Camera elements
     const TiXmlElement* replaced = nullptr;  // CameraReplaced: the earlier Camera
 };
 

@@ -159,7 +159,7 @@ TEST(ReadSiteConfiguration, ReadsTheWindowSettingsFromTheConfigElement) {
         {"width_abc.xml", {392, 377, -5, 8, 0}},
         {"width_640px.xml", {640, 377, -1, 12, 0}},
         {"beyond_int.xml", {INT_MAX, INT_MIN, 42, -1, INT_MAX}},  // held at the int range's ends
-        {"invalid_only.xml", {392, 425, 10, 20, 1}},  // kept although no camera is valid
+        {"invalid_only.xml", {392, 425, 10, 20, 1}},              // kept although no camera is valid
         {"no_system.xml", {640, 480, -1, -1, 0}},
         {"other_root.xml", kDefaults},
         {"malformed.xml", kDefaults},
@@ -169,8 +169,8 @@ TEST(ReadSiteConfiguration, ReadsTheWindowSettingsFromTheConfigElement) {
 }
 
 TEST(ReadSiteConfiguration, BehavesTheSameWithTheRunLogOff) {
-    const std::string fixtures[] = {"cameras.xml", "invalid_only.xml", "no_system.xml", "other_root.xml",
-                                    "malformed.xml", "empty.xml", "allow_1.xml", "missing.xml"};
+    const std::string fixtures[] = {"cameras.xml",   "invalid_only.xml", "no_system.xml", "other_root.xml",
+                                    "malformed.xml", "empty.xml",        "allow_1.xml",   "missing.xml"};
     for (const auto& fixture : fixtures) {
         ReadOutcome on = Read(Fixture(fixture), true);
         ReadOutcome off = Read(Fixture(fixture), false);
@@ -203,7 +203,8 @@ TEST(ReadSiteConfiguration, AnObserverChangesNothingAndHearsEachRefusal) {
         {"other_root.xml", "Config XML element not found in file @|", {}},
         {"missing.xml", "Could not open file @|", {}},
         {"no_system.xml", "", {}},
-        {"invalid_only.xml", "",
+        {"invalid_only.xml",
+         "",
          {Kind::SystemWithoutAddress, Kind::CameraNumberNotInteger, Kind::CameraInputMissing,
           Kind::CameraInputInvalid}},
         {"allow_1.xml", "", {}},
@@ -245,8 +246,10 @@ std::string ConfigAround(const std::string& systemContent) {
 }
 
 TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStackOrTime) {
-    const std::string tooDeep = "Cmd line configuration document XML error: Error document nested too deeply.";
-    const std::string heldNull = "Cmd line configuration document XML error: Error null character in document.";
+    const std::string tooDeep =
+        "Cmd line configuration document XML error: Error document nested too deeply.";
+    const std::string heldNull =
+        "Cmd line configuration document XML error: Error null character in document.";
     const struct {
         std::string name;
         std::string text;
@@ -258,8 +261,8 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStackOrTime) {
         {"million levels in a camera",
          ConfigAround(kOneCamera + Repeated("<a>", 1000000) + Repeated("</a>", 1000000)), false, tooDeep},
         // TinyXML's stream extraction ignores the quotes and would recurse into every <b>.
-        {"levels in a quoted value", "<Config Note=\"" + Repeated("<b>", 1000000) + "\">" + kOneCamera + "</Config>",
-         false, tooDeep},
+        {"levels in a quoted value",
+         "<Config Note=\"" + Repeated("<b>", 1000000) + "\">" + kOneCamera + "</Config>", false, tooDeep},
         {"null after the element", ConfigAround(kOneCamera) + std::string("\0", 1), true,
          "Found Config XML element\nFound 10.1.2.3 system XML element\n"},
         // TinyXML's stream extraction would loop for ever on it.
@@ -268,8 +271,8 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStackOrTime) {
          "Cmd line configuration document XML error: Error CDATA section inside an end tag."},
         // Each end tag is taken into a UTF-8 character before it: TinyXML
         // recursed 200000 levels deep.
-        {"end tags hidden in UTF-8 characters", "\xEF\xBB\xBF<Config>" + Repeated("<a>\xE2\x82</a>", 200000) + "</Config>",
-         false, tooDeep},
+        {"end tags hidden in UTF-8 characters",
+         "\xEF\xBB\xBF<Config>" + Repeated("<a>\xE2\x82</a>", 200000) + "</Config>", false, tooDeep},
         // TinyXML's parser would spend a minute on them.
         {"100000 attributes", "<Config" + Attributes(100000) + ">" + kOneCamera + "</Config>", false,
          "Cmd line configuration document XML error: Error element has too many attributes."},
@@ -279,8 +282,8 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStackOrTime) {
         {"past the size bound", ConfigAround(kOneCamera), false,
          "Cmd line configuration document XML error: Error document too large.", (16u << 20) + 1},
         {"200 levels inside a camera",
-         ConfigAround("<Camera Number=\"1\"><Input Name=\"Lobby\"/>" + Repeated("<a>", 200) + Repeated("</a>", 200) +
-                      "</Camera>"),
+         ConfigAround("<Camera Number=\"1\"><Input Name=\"Lobby\"/>" + Repeated("<a>", 200) +
+                      Repeated("</a>", 200) + "</Camera>"),
          true, "Found Config XML element\nFound 10.1.2.3 system XML element\n"},
     };
     ScratchDirectory scratch;
@@ -318,7 +321,8 @@ TEST(ReadSiteConfiguration, ReadsLargeSitesWhole) {
         ASSERT_EQ(outcome.directory.size(), static_cast<size_t>(c.cameras)) << c.name;
         int last = c.cameras - 1;
         EXPECT_EQ(outcome.directory["10.1.2.3:" + std::to_string(last)],
-                  (CameraRecord{"10.1.2.3", c.inputName, std::to_string(last % 16), "encoder-" + std::to_string(last)}))
+                  (CameraRecord{"10.1.2.3", c.inputName, std::to_string(last % 16),
+                                "encoder-" + std::to_string(last)}))
             << c.name;
     }
 }

@@ -275,7 +275,10 @@ class ParsedReading {
 public:
     ParsedReading(const char* text, size_t length, int depthLimit, int attributeLimit)
         // The parser reads a C string: it ends at the first null.
-        : text_(text), end_(LengthBeforeNull(text, length)), limit_(depthLimit), attributeLimit_(attributeLimit) {
+        : text_(text),
+          end_(LengthBeforeNull(text, length)),
+          limit_(depthLimit),
+          attributeLimit_(attributeLimit) {
         // A byte order mark at the start makes the document UTF-8 at once.
         utf8_ = end_ >= 3 && At(0) == 0xEF && At(1) == 0xBB && At(2) == 0xBF;
         encodingKnown_ = utf8_;
@@ -347,7 +350,8 @@ private:
     // the end of the text, or past it (noted).
     bool SkipToInText(char stop) {
         const void* found = std::memchr(text_ + pos_, stop, end_ - pos_);
-        size_t stopAt = found == nullptr ? end_ : static_cast<size_t>(static_cast<const char*>(found) - text_);
+        size_t stopAt =
+            found == nullptr ? end_ : static_cast<size_t>(static_cast<const char*>(found) - text_);
         // Mostly there is no longer character before it, and the byte found is the one.
         size_t at = pos_;
         while (utf8_ && at < stopAt && kUtf8Lengths[At(at)] == 1) ++at;
@@ -395,10 +399,10 @@ private:
                 unsigned long character = 0;
                 for (size_t d = hex ? 3 : 2; d < end; ++d) {
                     char c = rest[d];
-                    int digit = c >= '0' && c <= '9' ? c - '0'
+                    int digit = c >= '0' && c <= '9'          ? c - '0'
                                 : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
                                 : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                               : -1;
+                                                              : -1;
                     if (digit < 0) return result;
                     character = character * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
                 }
@@ -486,17 +490,17 @@ private:
 
     bool ReadOtherNode(NodeKind kind) {
         switch (kind) {
-            case NodeKind::Declaration:
-                return ReadDeclaration();
-            case NodeKind::Comment:
-                pos_ += std::strlen(kCommentStart);
-                return SkipPast(kCommentEnd);
-            case NodeKind::Cdata:
-                pos_ += kCdataStartLength;
-                return SkipPast(kCdataEnd);
-            default:
-                ++pos_;
-                return SkipPast(">");
+        case NodeKind::Declaration:
+            return ReadDeclaration();
+        case NodeKind::Comment:
+            pos_ += std::strlen(kCommentStart);
+            return SkipPast(kCommentEnd);
+        case NodeKind::Cdata:
+            pos_ += kCdataStartLength;
+            return SkipPast(kCdataEnd);
+        default:
+            ++pos_;
+            return SkipPast(">");
         }
     }
 
@@ -556,7 +560,8 @@ private:
                 if (earlier == name) return false;
             }
         } else {
-            if (attributeNameSet_.empty()) attributeNameSet_.insert(attributeNames_.begin(), attributeNames_.end());
+            if (attributeNameSet_.empty())
+                attributeNameSet_.insert(attributeNames_.begin(), attributeNames_.end());
             if (!attributeNameSet_.insert(name).second) return false;
         }
         attributeNames_.push_back(name);

@@ -15,10 +15,10 @@
 enum class XmlTextCheck {
     Readable,
     NestedTooDeeply,
-    TooManyAttributes,   // more on one element than the limit
-    HoldsNullCharacter,  // TinyXML's stream extraction would loop forever on it
-    CdataInEndTag,       // an end tag running into "<![CDATA[": TinyXML asserts on it
-    EndsInsideCharacter, // TinyXML would step past the end of the text (UTF-8)
+    TooManyAttributes,    // more on one element than the limit
+    HoldsNullCharacter,   // TinyXML's stream extraction would loop forever on it
+    CdataInEndTag,        // an end tag running into "<![CDATA[": TinyXML asserts on it
+    EndsInsideCharacter,  // TinyXML would step past the end of the text (UTF-8)
 };
 
 // How far a text may go. The defaults are the program's; other values let a

@@ -47,19 +47,22 @@ TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
         {"\"<!-->\" ends at once in the extraction", "<!-->" + Nested(3000) + "-->", deep},
         {"1000 attributes", "<r" + Attributes(1000) + "/>", fine},
         {"1001 attributes", "<r" + Attributes(1001) + "/>", XmlTextCheck::TooManyAttributes},
-        {"1001 on an inner element", "<r><s/><s" + Attributes(1001) + "></s></r>", XmlTextCheck::TooManyAttributes},
+        {"1001 on an inner element", "<r><s/><s" + Attributes(1001) + "></s></r>",
+         XmlTextCheck::TooManyAttributes},
         // TinyXML stops at a repeated name, before the 1001st attribute.
         {"a name repeated", "<r" + Attributes(500) + " a7='2'" + Attributes(600, 500) + "/>", fine},
         {"a name repeated late", "<r" + Attributes(1000) + " a0='2'" + Attributes(10, 1000) + "/>", fine},
         {"1001 attributes in a comment", "<r><!--<s" + Attributes(1001) + "/>--></r>", fine},
         // In a UTF-8 document TinyXML takes 0xE2 for the start of a three-byte
         // character, so each "</a>" below loses its '<' and the levels add up.
-        {"end tags hidden in UTF-8 characters", "\xEF\xBB\xBF<r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
-        {"the same declared UTF-8", "<?xml version='1.0'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
-        {"the same in ISO-8859-1", "<?xml version='1.0' encoding='ISO-8859-1'?><r>" +
-             Repeated("<a>\xE2\x82</a>", 300) + "</r>", fine},
-        {"the same declared UTF-8 by entities", "<?xml encoding='&#85;&#x54;F-8'?><r>" +
-             Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
+        {"end tags hidden in UTF-8 characters", "\xEF\xBB\xBF<r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>",
+         deep},
+        {"the same declared UTF-8", "<?xml version='1.0'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>",
+         deep},
+        {"the same in ISO-8859-1",
+         "<?xml version='1.0' encoding='ISO-8859-1'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", fine},
+        {"the same declared UTF-8 by entities",
+         "<?xml encoding='&#85;&#x54;F-8'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
         {"a character running past the end", "\xEF\xBB\xBF<r a='\xE2", XmlTextCheck::EndsInsideCharacter},
         {"null inside the root", std::string("<r>\0</r>", 8), XmlTextCheck::HoldsNullCharacter},
         {"null in a start tag", std::string("<r a=\"\0\"></r>", 13), XmlTextCheck::HoldsNullCharacter},

@@ -43,7 +43,8 @@ TEST(CheckerEndToEnd, ACleanFileListsItsCamerasAndWindowAndExitsZero) {
          "    <Camera Number=\"7\"><Input Name=\"Lobby\" /></Camera>\n"
          "    <Camera Number=\"12\"><Input Number=\"3\" Device=\"Encoder-A\" /></Camera>\n"
          "  </System>\n"
-         "  <System IPAddr=\"10.0.0.5\"><Camera Number=\"-3\"><Input Name=\"a\" Number=\"0x1\" /></Camera></System>\n"
+         "  <System IPAddr=\"10.0.0.5\"><Camera Number=\"-3\"><Input Name=\"a\" Number=\"0x1\" "
+         "/></Camera></System>\n"
          "</Config>\n",
          "camera 10.0.0.5:-3: Name=\"a\" Number=\"0x1\"\n"
          "camera 10.1.2.3:12: Number=\"3\" Device=\"Encoder-A\"\n"
@@ -113,8 +114,8 @@ TEST(CheckerEndToEnd, EachElementPassedOverOrReplacedGetsAWarningWithItsLine) {
          "site.xml: warning: no camera stored; a run would stop here\n"
          "window: Width=500 Height=377 Left=-1 Top=-1 AllowExpansion=0\n",
          1},
-        {"<Config />", "site.xml: warning: no camera stored; a run would stop here\n" + std::string(kDefaultWindow),
-         1},
+        {"<Config />",
+         "site.xml: warning: no camera stored; a run would stop here\n" + std::string(kDefaultWindow), 1},
     };
     ExpectChecks(cases, std::size(cases));
 }
@@ -124,8 +125,10 @@ TEST(CheckerEndToEnd, AFileThatCannotBeReadIsAnErrorWithTheReadersReason) {
         {"<Config><System IPAddr=\"h\"></Config>",
          "site.xml: error: Cmd line configuration document XML error: Error reading end tag.\n", 2},
         {"<Other />", "site.xml: error: Config XML element not found in file site.xml\n", 2},
-        {"<Config>" + Repeated("<a>", 300), "site.xml: error: Cmd line configuration document XML error: "
-                                  "Error document nested too deeply.\n", 2},
+        {"<Config>" + Repeated("<a>", 300),
+         "site.xml: error: Cmd line configuration document XML error: "
+         "Error document nested too deeply.\n",
+         2},
     };
     ExpectChecks(cases, std::size(cases));
 }

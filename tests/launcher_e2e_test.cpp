@@ -12,7 +12,9 @@ std::string ExpectedUsage(const ProgramDirectory& directory) {
         "USAGE:\n"
         "    -v [FILE] Optional: specify path and name of file for log.\n"
         "       Use 1 to log to console, 0 to disable logging.\n"
-        "       (defaults to log to " + directory.File("Kestrup.log") + ")\n"
+        "       (defaults to log to " +
+        directory.File("Kestrup.log") +
+        ")\n"
         "    -f [FILE] Optional: Path and name of config XML file.\n"
         "       (defaults to KestrupConfig.xml)\n"
         "    -s IP address (or hostname) of Norvane Server on which video is stored\n"
@@ -33,7 +35,7 @@ std::string StartUpRecord(const ProgramDirectory& directory, const std::vector<s
         return false;
     };
     const std::string commandLine = directory.CommandLineText(arguments);
-    const char* missing = !has("-c") ? "Camera number not specified on command line: "
+    const char* missing = !has("-c")   ? "Camera number not specified on command line: "
                           : !has("-s") ? "Search system IP addr not specified on command line: "
                                        : "Search date not specified on command line: ";
     return ExpectedRecord(commandLine, missing + commandLine + "\n");
@@ -69,8 +71,7 @@ TEST(LauncherEndToEnd, HelpInsideAWordIsNoHelpRequest) {
     const std::vector<std::string> arguments = {"-s", "cam-?", "-f", "x/help"};
     ProgramRun run = directory.Run(arguments);
     EXPECT_EQ(run.standardOutput, "");
-    EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
-              StartUpRecord(directory, arguments));
+    EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))), StartUpRecord(directory, arguments));
 }
 
 TEST(LauncherEndToEnd, TheRunLogGoesWhereTheVOptionSays) {
@@ -95,7 +96,7 @@ TEST(LauncherEndToEnd, TheRunLogGoesWhereTheVOptionSays) {
         {{"-v", "<dir>/named.log"}, Log::NamedFile, "named.log"},
         {{"-vattached.log"}, Log::NamedFile, "attached.log"},
         {{"-v", "<dir>/missing/run.log"}, Log::StandardError, ""},
-        {{"-v", "<dir>"}, Log::StandardError, ""},  // a directory cannot be a log file
+        {{"-v", "<dir>"}, Log::StandardError, ""},   // a directory cannot be a log file
         {{"-v", "<full>"}, Log::StandardError, ""},  // opened, but the record is refused
     };
     for (auto& c : cases) {
@@ -150,8 +151,7 @@ TEST(LauncherEndToEnd, TheProgramPathIsNotReadAsOptions) {
         ProgramRun run = directory.Run({});
         EXPECT_EQ(run.standardOutput, "") << name;
         EXPECT_EQ(run.standardError, "") << name;
-        EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
-                  StartUpRecord(directory, {}))
+        EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))), StartUpRecord(directory, {}))
             << name;
     }
 }

@@ -102,12 +102,15 @@ TEST(PreviewEndToEnd, ThePreviewShowsWhatARunWithTheSameOptionsLogsAndWrites) {
                 const std::string line = lines.substr(from, at - from);
                 from = at + 1;
                 // No client lies beside the run: its last line tells that it went on to start one.
-                if (line.rfind(kClientNotStarted, 0) == 0 && from == lines.size()) startedClient = true;
-                else expected += "log: " + line + "\n";
+                if (line.rfind(kClientNotStarted, 0) == 0 && from == lines.size())
+                    startedClient = true;
+                else
+                    expected += "log: " + line + "\n";
             }
         }
         if (FileExists(directory.File(kDocument))) expected += ReadFileBytes(directory.File(kDocument));
-        EXPECT_EQ(WithoutCarriageReturns(preview.standardOutput), WithoutCarriageReturns(expected)) << options;
+        EXPECT_EQ(WithoutCarriageReturns(preview.standardOutput), WithoutCarriageReturns(expected))
+            << options;
         EXPECT_EQ(startedClient, c.exitStatus == 0) << options;
     }
 }

@@ -34,7 +34,8 @@ const std::string kSiteConfiguration =
     "    <Camera Number=\"12\"><Input Number=\"3\" Device=\"Encoder-A\" /></Camera>\n"
     "  </System>\n"
     "  <System IPAddr=\"10.0.0.5\"><Camera Number=\"3\"><Input Name=\"plain\" /></Camera></System>\n"
-    "  <System IPAddr=\"10.0.0.5:22610\"><Camera Number=\"3\"><Input Name=\"port 22610\" /></Camera></System>\n"
+    "  <System IPAddr=\"10.0.0.5:22610\"><Camera Number=\"3\"><Input Name=\"port 22610\" "
+    "/></Camera></System>\n"
     "  <System IPAddr=\"10.0.0.5:080\"><Camera Number=\"3\"><Input Name=\"port 080\" /></Camera></System>\n"
     "</Config>\n";
 
@@ -92,13 +93,21 @@ std::string Document(const std::string& mode, const std::string& system, const s
     return "<?xml ?>\n"
            "<NorvaneInit Top=\"20\" Left=\"10\" Width=\"640\" Height=\"480\" Maximize=\"0\" "
            "ShowNavPanel=\"0\" ShowToolbars=\"0\" FullScreen=\"0\" AllowAccelerators=\"0\">\n"
-           "    <" + mode + ">\n"
-           "        <System Name=\"" + system + "\">\n"
+           "    <" +
+           mode +
+           ">\n"
+           "        <System Name=\"" +
+           system +
+           "\">\n"
            "            <Video>\n"
-           "                <Input " + input + " Position=\"0\" />\n"
+           "                <Input " +
+           input +
+           " Position=\"0\" />\n"
            "            </Video>\n"
            "        </System>\n"
-           "    </" + closing + ">\n"
+           "    </" +
+           closing +
+           ">\n"
            "</NorvaneInit>\n";
 }
 
@@ -106,7 +115,6 @@ std::string SearchMode(int start, int end) {
     return "Search Start=\"" + std::to_string(start) + "\" End=\"" + std::to_string(end) +
            "\" AllowExpansion=\"0\"";
 }
-
 
 std::string ClientRecord(const RequestDirectory& directory, const std::string& document) {
     return WithLineEnds("started\nworking directory: " + directory.Path() +
@@ -118,6 +126,7 @@ TEST(RequestEndToEnd, AMissingOptionEndsTheRunWithItsMessage) {
         std::vector<std::string> arguments;
         std::string message;
         std::string slashMessage = "";  // where "/" marks options too, if it differs
+        // clang-format off
     } cases[] = {
         {{}, "Camera number not specified on command line: %s\n"},
         {{"-s", "10.1.2.3", "-d", "live", "-b", "1", "-e", "2"}, "Camera number not specified on command line: %s\n"},
@@ -132,6 +141,7 @@ TEST(RequestEndToEnd, AMissingOptionEndsTheRunWithItsMessage) {
         {{"-c", "7", "-s", "10.1.2.3", "-f", "/dev/null"}, "Search date not specified on command line: %s\n",
          "Search begin time not specified on command line: %s\n"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         RequestDirectory directory;
         const std::string commandLine = directory.CommandLineText(c.arguments);
@@ -150,17 +160,17 @@ TEST(RequestEndToEnd, AMissingOptionEndsTheRunWithItsMessage) {
 TEST(RequestEndToEnd, ASearchRequestWritesTheDocumentAndStartsTheClient) {
     RequestDirectory directory;
     WriteFileBytes(directory.File("norvclient-linger"), "");
-    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "12252010",
-                                                "-b", "10:30:00", "-e", "11:00:00"};
+    const std::vector<std::string> arguments = {"-c",       "7",  "-s",       "10.1.2.3", "-d",
+                                                "12252010", "-b", "10:30:00", "-e",       "11:00:00"};
     ProgramRun run = directory.Run(arguments);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.standardOutput, "");
     EXPECT_EQ(run.standardError, "");
     EXPECT_FALSE(FileExists(directory.File(kClientRecord))) << "the run waited for the client";
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
-    const std::string document = Document(
-        SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)), "10.1.2.3",
-        "Name=\"Lobby\"");
+    const std::string document =
+        Document(SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)),
+                 "10.1.2.3", "Name=\"Lobby\"");
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
 }
@@ -171,6 +181,7 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
         std::string mode;
         std::string system;
         std::string input;
+        // clang-format off
     } cases[] = {
         {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"}, "Live", "10.1.2.3", "Name=\"Lobby\""},
         {{"-c", "012", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
@@ -196,6 +207,7 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
          SearchMode(LocalTime(2011, 2, 15, 8, 0, 0), LocalTime(2011, 2, 15, 23, 59, 59)), "10.1.2.3",
          "Name=\"Lobby\""},
     };
+    // clang-format on
     for (const auto& c : cases) {
         RequestDirectory directory;
         const std::string commandLine = directory.CommandLineText(c.arguments);
@@ -232,8 +244,8 @@ TEST(RequestEndToEnd, UnreadableAndOutOfRangeTimesAreLogged) {
     };
     for (const auto& c : cases) {
         RequestDirectory directory;
-        const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", c.date,
-                                                    "-b", c.begin, "-e", c.end};
+        const std::vector<std::string> arguments = {"-c",   "7",  "-s",    "10.1.2.3", "-d",
+                                                    c.date, "-b", c.begin, "-e",       c.end};
         const std::string commandLine = directory.CommandLineText(arguments);
         directory.Run(arguments);
         EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, c.lines + kReadLines)) << commandLine;
@@ -277,7 +289,7 @@ TEST(RequestEndToEnd, TheFOptionNamesTheSiteConfiguration) {
     WriteFileBytes(other,
                    "<Config Left=\"1\" Top=\"2\" Width=\"640\" Height=\"480\"><System IPAddr=\"h\">"
                    "<Camera Number=\"4\"><Input Number=\"\" /></Camera></System></Config>");
-    const std::vector<std::string> arguments = {"-c", "4", "-s", "h", "-f", other,
+    const std::vector<std::string> arguments = {"-c", "4",    "-s", "h", "-f", other,
                                                 "-d", "live", "-b", "x", "-e", "y"};
     directory.Run(arguments);
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments),
@@ -299,11 +311,13 @@ TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
         std::string description;
         std::uintmax_t size = 0;  // when set, the file is extended with nulls to this size
     } cases[] = {
-        {"100000 attributes", "<Config" + attributes + ">\n" + kSiteConfiguration.substr(kSiteConfiguration.find("  <System")),
+        {"100000 attributes",
+         "<Config" + attributes + ">\n" + kSiteConfiguration.substr(kSiteConfiguration.find("  <System")),
          "Error element has too many attributes."},
         {"3 GiB", kSiteConfiguration, "Error document too large.", std::uintmax_t{3} << 30},
     };
-    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"};
+    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
+                                                "live", "-b", "x",  "-e",       "y"};
     for (const auto& c : cases) {
         RequestDirectory directory;
         WriteFileBytes(directory.File("KestrupConfig.xml"), c.text);
@@ -312,8 +326,9 @@ TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
         directory.Run(arguments);
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
         EXPECT_LT(taken.count(), 20.0) << c.name;
-        EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments),
-                                                  "Cmd line configuration document XML error: " + c.description))
+        EXPECT_EQ(directory.Log(),
+                  ExpectedRecord(directory.CommandLineText(arguments),
+                                 "Cmd line configuration document XML error: " + c.description))
             << c.name;
         EXPECT_FALSE(FileExists(directory.File(kDocument))) << c.name;
         EXPECT_FALSE(FileExists(directory.File(kClientRecord))) << c.name;
@@ -327,7 +342,8 @@ TEST(RequestEndToEnd, TheClientIsStartedFromADirectoryWithASpace) {
     const std::string parent = directory.Path().substr(0, directory.Path().size() - 9);
     CopyFileTo(StandInClient(), parent + "/Cam.exe");
     CopyFileTo(StandInClient(), parent + "/Cam");
-    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"};
+    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
+                                                "live", "-b", "x",  "-e",       "y"};
     directory.Run(arguments);
     const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
@@ -337,7 +353,8 @@ TEST(RequestEndToEnd, TheClientIsStartedFromADirectoryWithASpace) {
 TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
     ProgramDirectory directory;
     WriteFileBytes(directory.File("KestrupConfig.xml"), kSiteConfiguration);
-    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"};
+    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
+                                                "live", "-b", "x",  "-e",       "y"};
     ProgramRun run = directory.Run(arguments);
     EXPECT_EQ(run.exitStatus, 0);
     const std::string client = directory.File("norvclient.exe");
@@ -376,8 +393,13 @@ TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
     const std::string program = deep + PathSeparator() + programName;
     CopyFileTo(outside.Program(), program);
 
-    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y",
-                                                "-f", outside.File("KestrupConfig.xml"), "-v", outside.File("log")};
+    const std::vector<std::string> arguments = {"-c", "7",
+                                                "-s", "10.1.2.3",
+                                                "-d", "live",
+                                                "-b", "x",
+                                                "-e", "y",
+                                                "-f", outside.File("KestrupConfig.xml"),
+                                                "-v", outside.File("log")};
     ProgramRun run;
     ASSERT_TRUE(RunProgramAndWait(program, arguments, deep, run));
     EXPECT_EQ(ReadFileBytes(deep + PathSeparator() + kDocument),
@@ -395,15 +417,19 @@ TEST(RequestEndToEnd, NamesTakenBeforeTheRunAreNeverWrittenThrough) {
     const std::string existing = directory.File("existing.txt");
     const std::string absent = directory.File("absent.txt");
     WriteFileBytes(existing, "existing\n");
-    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"};
+    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
+                                                "live", "-b", "x",  "-e",       "y"};
     std::vector<std::string> planted;
-    ASSERT_TRUE(RunPreparedProgramAndWait(directory.Program(), arguments, directory.Path(), [&](unsigned long id) {
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            planted.push_back(directory.File(TemporaryFileName(id, attempt)));
-            if (windows) WriteFileBytes(planted.back(), "planted\n");
-            else std::filesystem::create_symlink(attempt == 0 ? existing : absent, planted.back());
-        }
-    }));
+    ASSERT_TRUE(
+        RunPreparedProgramAndWait(directory.Program(), arguments, directory.Path(), [&](unsigned long id) {
+            for (int attempt = 0; attempt < 2; ++attempt) {
+                planted.push_back(directory.File(TemporaryFileName(id, attempt)));
+                if (windows)
+                    WriteFileBytes(planted.back(), "planted\n");
+                else
+                    std::filesystem::create_symlink(attempt == 0 ? existing : absent, planted.back());
+            }
+        }));
     const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
@@ -477,8 +503,8 @@ TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
 TEST(RequestEndToEnd, TwelveRunsAtOnceLoseNothing) {
     constexpr size_t kRuns = 12;
     RequestDirectory directory;
-    const std::vector<std::string> arguments = {"-c", "7", "-s", "10.1.2.3", "-d", "12252010",
-                                                "-b", "10:30:00", "-e", "11:00:00"};
+    const std::vector<std::string> arguments = {"-c",       "7",  "-s",       "10.1.2.3", "-d",
+                                                "12252010", "-b", "10:30:00", "-e",       "11:00:00"};
     std::vector<std::thread> runs;
     for (size_t i = 0; i < kRuns; ++i) runs.emplace_back([&] { directory.Run(arguments); });
     for (auto& run : runs) run.join();
@@ -488,9 +514,9 @@ TEST(RequestEndToEnd, TwelveRunsAtOnceLoseNothing) {
         expectedLog += ExpectedRecord(directory.CommandLineText(arguments), kReadLines);
     }
     EXPECT_EQ(directory.Log(), expectedLog);
-    const std::string document = Document(
-        SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)), "10.1.2.3",
-        "Name=\"Lobby\"");
+    const std::string document =
+        Document(SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)),
+                 "10.1.2.3", "Name=\"Lobby\"");
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
     std::string expectedClients;
     for (size_t i = 0; i < kRuns; ++i) expectedClients += ClientRecord(directory, document);

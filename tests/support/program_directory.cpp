@@ -53,8 +53,8 @@ std::string ProgramDirectory::CommandLineText(const std::vector<std::string>& ar
 }
 
 std::string ExpectedRecord(const std::string& commandLineText, const std::string& lines) {
-    return WithLineEnds(std::string("\n") + kBannerStart + "<time>\nCommand Line: " + commandLineText +
-                        "\n" + lines);
+    return WithLineEnds(std::string("\n") + kBannerStart + "<time>\nCommand Line: " + commandLineText + "\n" +
+                        lines);
 }
 
 std::string MaskedTimes(const std::string& text) {

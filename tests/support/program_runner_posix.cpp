@@ -44,7 +44,8 @@ bool ReadToEnd(Pipe& out, Pipe& err, ProgramRun& run, std::chrono::steady_clock:
             which[count++] = i;
         }
         if (count == 0) return true;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline -
+                                                                          std::chrono::steady_clock::now());
         if (left.count() <= 0) return false;
         int ready = poll(waiting, count, static_cast<int>(left.count()));
         if (ready < 0 && errno != EINTR) return false;
@@ -52,8 +53,10 @@ bool ReadToEnd(Pipe& out, Pipe& err, ProgramRun& run, std::chrono::steady_clock:
             if (waiting[i].revents == 0) continue;
             char buffer[4096];
             ssize_t length = read(waiting[i].fd, buffer, sizeof buffer);
-            if (length > 0) texts[which[i]]->append(buffer, static_cast<size_t>(length));
-            else if (length == 0 || errno != EINTR) pipes[which[i]]->Close(0);
+            if (length > 0)
+                texts[which[i]]->append(buffer, static_cast<size_t>(length));
+            else if (length == 0 || errno != EINTR)
+                pipes[which[i]]->Close(0);
         }
     }
 }

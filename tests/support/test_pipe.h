@@ -20,5 +20,5 @@ public:
 private:
     std::string path_;
     std::optional<ScratchDirectory> directory_;  // POSIX: the directory holding the FIFO
-    [[maybe_unused]] void* handle_ = nullptr;  // Windows: the server end, kept open
+    [[maybe_unused]] void* handle_ = nullptr;    // Windows: the server end, kept open
 };

@@ -30,8 +30,10 @@ const std::string& TextModeLineEnd() {
 std::string WithLineEnds(const std::string& text) {
     std::string converted;
     for (char c : text) {
-        if (c == '\n') converted += TextModeLineEnd();
-        else converted += c;
+        if (c == '\n')
+            converted += TextModeLineEnd();
+        else
+            converted += c;
     }
     return converted;
 }
