@@ -1,8 +1,10 @@
 // The least a request can cost: write the client init document (its text
 // fixed at build time, in floor_document.inc) beside this program and start
 // the client beside it the same way the program does, without waiting.
-#include <cstdio>
+#include <fcntl.h>
 #include <spawn.h>
+
+#include <cstdio>
 #include <string>
 #include <unistd.h>
 
@@ -29,6 +31,9 @@ int main(int, char* argv[]) {
     char* arguments[] = {client.data(), argument.data(), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    for (int stream = 0; stream < 3; ++stream) {
+        posix_spawn_file_actions_addopen(&actions, stream, "/dev/null", stream == 0 ? O_RDONLY : O_WRONLY, 0);
+    }
     posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     pid_t child = 0;
     int started = posix_spawn(&child, client.c_str(), &actions, nullptr, arguments, environ);
