@@ -32,7 +32,8 @@ constexpr size_t kReadChunkSize = 64 * 1024;
 // The file as the reader reads it: whole, in text mode. Empty when it cannot be read.
 std::string ReadFileText(const std::string& path) {
     std::string text;
-    std::FILE* file = OpenRegularFileForReading(path);
+    std::string openError;
+    std::FILE* file = OpenRegularFileForReading(path, openError);
     if (file == nullptr) return text;
     std::vector<char> chunk(kReadChunkSize);
     size_t count;

@@ -16,6 +16,7 @@ namespace {
 // MAX_PATH: the first try; the buffer grows while the path fills it.
 constexpr DWORD kFirstPathBufferSize = 260;
 constexpr int kTimeTextSize = 255;
+constexpr char kNotRegularFile[] = "not a regular file";
 
 std::string SystemErrorText(DWORD code) {
     char* message = nullptr;
@@ -282,21 +283,29 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
 // A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, and a pipe or
 // a device (NUL, CON, COM1) reports a type other than FILE_TYPE_DISK. The C
 // runtime then reads the handle in text mode, as fopen(path, "r") would.
-std::FILE* OpenRegularFileForReading(const std::string& path) {
+std::FILE* OpenRegularFileForReading(const std::string& path, std::string& errorText) {
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (handle == INVALID_HANDLE_VALUE) {
+        errorText = SystemErrorText(GetLastError());
+        return nullptr;
+    }
     if (GetFileType(handle) != FILE_TYPE_DISK) {
+        errorText = kNotRegularFile;
         CloseHandle(handle);
         return nullptr;
     }
     int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_TEXT);
     if (descriptor < 0) {
+        errorText = LastErrorText();
         CloseHandle(handle);
         return nullptr;
     }
     std::FILE* file = _fdopen(descriptor, "r");
-    if (file == nullptr) _close(descriptor);
+    if (file == nullptr) {
+        errorText = LastErrorText();
+        _close(descriptor);
+    }
     return file;
 }
 

@@ -65,7 +65,9 @@ enum class FileText { Read, NotOpened, TooLarge };
 // The whole file as text (line ends as the C runtime's text mode gives them).
 // NotOpened when path is not a regular file that can be opened for reading.
 FileText ReadFileText(const std::string& path, std::string& text) {
-    std::FILE* file = OpenRegularFileForReading(path);
+    // The run log's line names the file only, so the reason is not kept.
+    std::string openError;
+    std::FILE* file = OpenRegularFileForReading(path, openError);
     if (file == nullptr) return FileText::NotOpened;
     text.clear();
     // The size on disk decides before anything is read; text mode can only make
