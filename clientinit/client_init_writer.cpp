@@ -117,9 +117,9 @@ std::string DirectoryPart(const std::string& outputPath) {
 // rename stays on one file system. A name that is taken, by a file of an earlier
 // run with the same process id or by anything planted there, is passed over for
 // the next try; null, with the reason, once every try is taken or on any other
-// failure.
-// asidePath is a name of this process for the replaced document on its way out,
-// the one after the temporary file's: nobody but this process makes such names.
+// failure. asidePath is a name of this process for the replaced document on its
+// way out, the one after the temporary file's: nobody but this process makes
+// such names.
 FILE* CreateTemporaryFile(const std::string& directory, std::string& path, std::string& asidePath,
                           std::string& reason) {
     const unsigned long owner = CurrentProcessId();
@@ -140,38 +140,6 @@ void LogWriteError(const std::string& outputPath, const TiXmlDocument& document,
     std::string reason = document.ErrorDesc();
     if (reason.empty()) reason = systemReason;
     WriteLogLine(kWriteErrorLine, outputPath.c_str(), reason.c_str());
-}
-
-// Prints the document into a temporary file and renames that over outputPath.
-// The temporary file first takes the earlier document's permissions, so the
-// rename changes nobody's access to it. Every check on the stream comes before
-// the rename, so a file that was cut short (a full disk shows only at flush or
-// close) never replaces a good one; on any failure the temporary file is removed.
-bool SaveDocumentInOneStep(const TiXmlDocument& document, const std::string& outputPath) {
-    const std::string directory = DirectoryPart(outputPath);
-    RemoveStaleTemporaryFiles(directory);
-    std::string temporaryPath;
-    std::string asidePath;
-    std::string reason;
-    FILE* file = CreateTemporaryFile(directory, temporaryPath, asidePath, reason);
-    if (file == nullptr) {
-        LogWriteError(outputPath, document, reason);
-        return false;
-    }
-    bool written = GiveFileThePermissionsOf(file, outputPath, reason);
-    if (written && !(document.SaveFile(file) && std::fflush(file) == 0 && std::ferror(file) == 0)) {
-        written = false;
-        reason = LastErrorText();
-    }
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        reason = LastErrorText();
-    }
-    if (written && ReplaceFileInOneStep(temporaryPath, outputPath, asidePath, reason)) return true;
-    std::string ignored;
-    RemoveFile(temporaryPath, ignored);
-    LogWriteError(outputPath, document, reason);
-    return false;
 }
 
 }  // namespace
@@ -209,8 +177,36 @@ bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::stri
            SaveClientInitDocument(document, outputPath);
 }
 
+// Prints the document into a temporary file and renames that over outputPath.
+// The temporary file first takes the earlier document's permissions, so the
+// rename changes nobody's access to it. Every check on the stream comes before
+// the rename, so a file that was cut short (a full disk shows only at flush or
+// close) never replaces a good one; on any failure the temporary file is removed.
 bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPath) {
-    return SaveDocumentInOneStep(document, outputPath);
+    const std::string directory = DirectoryPart(outputPath);
+    RemoveStaleTemporaryFiles(directory);
+    std::string temporaryPath;
+    std::string asidePath;
+    std::string reason;
+    FILE* file = CreateTemporaryFile(directory, temporaryPath, asidePath, reason);
+    if (file == nullptr) {
+        LogWriteError(outputPath, document, reason);
+        return false;
+    }
+    bool written = GiveFileThePermissionsOf(file, outputPath, reason);
+    if (written && !(document.SaveFile(file) && std::fflush(file) == 0 && std::ferror(file) == 0)) {
+        written = false;
+        reason = LastErrorText();
+    }
+    if (std::fclose(file) != 0 && written) {
+        written = false;
+        reason = LastErrorText();
+    }
+    if (written && ReplaceFileInOneStep(temporaryPath, outputPath, asidePath, reason)) return true;
+    std::string ignored;
+    RemoveFile(temporaryPath, ignored);
+    LogWriteError(outputPath, document, reason);
+    return false;
 }
 
 bool BuildClientInitDocument(TiXmlDocument& document, int cameraNumber, const std::string& systemText,

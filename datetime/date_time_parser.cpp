@@ -37,40 +37,33 @@ struct ConversionRule {
     unsigned acceptedModifiers;
 };
 
+// clang-format off
 constexpr ConversionRule kConversionRules[] = {
     {'%', kNoModifier | kModifierE | kModifierO},
-    {'a', kNoModifier},
-    {'A', kNoModifier},
-    {'b', kNoModifier},
-    {'B', kNoModifier},
-    {'h', kNoModifier},
+    {'a', kNoModifier}, {'A', kNoModifier},
+    {'b', kNoModifier}, {'B', kNoModifier}, {'h', kNoModifier},
     {'C', kNoModifier | kModifierE},
     {'c', kNoModifier | kModifierE},
     {'D', kNoModifier},
-    {'d', kNoModifier | kModifierO},
-    {'e', kNoModifier | kModifierO},
+    {'d', kNoModifier | kModifierO}, {'e', kNoModifier | kModifierO},
     {'H', kNoModifier | kModifierO},
     {'I', kNoModifier | kModifierO},
     {'j', kNoModifier},
-    {'k', kNoModifier},
-    {'l', kNoModifier},
+    {'k', kNoModifier}, {'l', kNoModifier},
     {'M', kNoModifier | kModifierO},
     {'m', kNoModifier | kModifierO},
-    {'n', kNoModifier},
-    {'t', kNoModifier},
+    {'n', kNoModifier}, {'t', kNoModifier},
     {'p', kNoModifier},
-    {'R', kNoModifier},
-    {'r', kNoModifier},
+    {'R', kNoModifier}, {'r', kNoModifier},
     {'S', kNoModifier | kModifierO},
     {'T', kNoModifier},
-    {'U', kNoModifier | kModifierO},
-    {'W', kNoModifier | kModifierO},
+    {'U', kNoModifier | kModifierO}, {'W', kNoModifier | kModifierO},
     {'w', kNoModifier | kModifierO},
-    {'X', kNoModifier | kModifierE},
-    {'x', kNoModifier | kModifierE},
+    {'X', kNoModifier | kModifierE}, {'x', kNoModifier | kModifierE},
     {'Y', kNoModifier | kModifierE},
     {'y', kNoModifier | kModifierE | kModifierO},
 };
+// clang-format on
 
 // False for a conversion that is not listed, or one given a modifier it does
 // not take.
