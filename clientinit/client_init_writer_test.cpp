@@ -226,7 +226,7 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
     };
     // clang-format on
     // Text mode writes CRLF on Windows and LF elsewhere; the document follows it.
-    EXPECT_EQ(TextModeLineEnd(), PathSeparator() == '\\' ? "\r\n" : "\n");
+    EXPECT_EQ(TextModeLineEnd(), WindowsBuild() ? "\r\n" : "\n");
     for (const auto& c : cases) {
         TheCameraDirectory().clear();
         TheClientWindowSettings() = c.settings;

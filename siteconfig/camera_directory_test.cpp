@@ -7,12 +7,9 @@
 
 #include <gtest/gtest.h>
 
-namespace {
+#include "test_equality.h"
 
-bool SameRecord(const CameraRecord& a, const CameraRecord& b) {
-    return a.systemAddress == b.systemAddress && a.inputName == b.inputName &&
-           a.inputNumber == b.inputNumber && a.device == b.device;
-}
+namespace {
 
 void ResetDirectory() { TheCameraDirectory().clear(); }
 
@@ -74,7 +71,7 @@ TEST(StoreCamera, ReplacesTheWholeRecordUnderAKey) {
         StoreCamera("s:1", c.second);
         EXPECT_EQ(TheCameraDirectory().size(), 1u);
         ASSERT_NE(FindCamera("s:1"), nullptr);
-        EXPECT_TRUE(SameRecord(*FindCamera("s:1"), c.second)) << c.second.inputName;
+        EXPECT_EQ(*FindCamera("s:1"), c.second) << c.second.inputName;
     }
 }
 
@@ -118,15 +115,6 @@ TEST(StoreCamera, HoldsWhatAPlainMapWouldWhateverTheOrder) {
             EXPECT_EQ(FindCamera(key)->inputName, name) << c.name << " " << key;
         }
     }
-}
-
-TEST(ClientWindowSettings, StartAtTheDefaults) {
-    ClientWindowSettings settings;
-    EXPECT_EQ(settings.Width, 392);
-    EXPECT_EQ(settings.Height, 377);
-    EXPECT_EQ(settings.Left, -1);
-    EXPECT_EQ(settings.Top, -1);
-    EXPECT_EQ(settings.AllowExpansion, 0);
 }
 
 }  // namespace

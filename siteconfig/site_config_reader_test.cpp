@@ -12,22 +12,11 @@
 #include <gtest/gtest.h>
 
 #include "camera_directory.h"
-#include "platform.h"
 #include "run_log.h"
 #include "scratch_directory.h"
+#include "test_equality.h"
 #include "test_pipe.h"
 #include "test_text.h"
-
-// Found by argument lookup, so they stand beside the types' own namespace.
-inline bool operator==(const ClientWindowSettings& a, const ClientWindowSettings& b) {
-    return a.Width == b.Width && a.Height == b.Height && a.Left == b.Left && a.Top == b.Top &&
-           a.AllowExpansion == b.AllowExpansion;
-}
-
-inline bool operator==(const CameraRecord& a, const CameraRecord& b) {
-    return a.systemAddress == b.systemAddress && a.inputName == b.inputName &&
-           a.inputNumber == b.inputNumber && a.device == b.device;
-}
 
 namespace {
 
@@ -232,13 +221,6 @@ TEST(ReadSiteConfiguration, AnObserverChangesNothingAndHearsEachRefusal) {
               observer.kinds.end());
 }
 
-// " a0=\"1\" a1=\"1\"" ..., count of them.
-std::string Attributes(int count) {
-    std::string result;
-    for (int i = 0; i < count; ++i) result += " a" + std::to_string(i) + "=\"1\"";
-    return result;
-}
-
 const std::string kOneCamera = "<Camera Number=\"1\"><Input Name=\"Lobby\"/></Camera>";
 
 std::string ConfigAround(const std::string& systemContent) {
@@ -333,7 +315,7 @@ TEST(ReadSiteConfiguration, RefusesWhatIsNotARegularFileWithoutWaiting) {
     ASSERT_FALSE(pipe.Path().empty());
     fs::create_directories(scratch.File("KestrupConfig.xml"));
     const std::string paths[] = {pipe.Path(), scratch.File("KestrupConfig.xml"), scratch.File("missing.xml"),
-                                 PathSeparator() == '\\' ? "NUL" : "/dev/null"};
+                                 WindowsBuild() ? "NUL" : "/dev/null"};
     for (const auto& path : paths) {
         ReadOutcome outcome = ReadWithoutWaitingForever(path);
         EXPECT_FALSE(outcome.result) << path;

@@ -8,13 +8,6 @@ namespace {
 
 std::string Nested(int levels) { return Repeated("<a>", levels) + Repeated("</a>", levels); }
 
-// count attributes, each named for its place from `first` on: " a<first>='1'" ...
-std::string Attributes(int count, int first = 0) {
-    std::string result;
-    for (int i = first; i < first + count; ++i) result += " a" + std::to_string(i) + "='1'";
-    return result;
-}
-
 TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
     const XmlTextCheck fine = XmlTextCheck::Readable;
     const XmlTextCheck deep = XmlTextCheck::NestedTooDeeply;

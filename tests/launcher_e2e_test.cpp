@@ -105,7 +105,7 @@ TEST(LauncherEndToEnd, TheRunLogGoesWhereTheVOptionSays) {
             auto at = argument.find("<dir>/");
             if (at != std::string::npos) argument = directory.File(argument.substr(at + 6));
             if (argument == "<dir>") argument = directory.Path();
-            if (argument == "<full>") argument = PathSeparator() == '\\' ? "Z:\\dev\\full" : "/dev/full";
+            if (argument == "<full>") argument = WindowsBuild() ? "Z:\\dev\\full" : "/dev/full";
         }
         const std::string commandLine = directory.CommandLineText(c.arguments);
         ProgramRun run = directory.Run(c.arguments);

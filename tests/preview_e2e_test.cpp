@@ -1,6 +1,5 @@
 // kestrup-check FILE OPTIONS... beside the real program: the preview prints what
 // a run with the same options and -f FILE logs and writes, and nothing more.
-#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -28,20 +27,6 @@ const std::string kSiteConfiguration =
     "  <System IPAddr=\"10.0.0.5:22610\"><Camera Number=\"3\"><Input Name=\"port\" /></Camera></System>\n"
     "</Config>\n";
 
-// The test program is given the checker where others are given the stand-in client.
-const std::string& Checker() { return StandInClient(); }
-
-std::string WithoutCarriageReturns(std::string text) {
-    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
-    return text;
-}
-
-std::string Joined(const std::vector<std::string>& arguments) {
-    std::string text;
-    for (const auto& argument : arguments) text += argument + " ";
-    return text;
-}
-
 TEST(PreviewEndToEnd, ThePreviewShowsWhatARunWithTheSameOptionsLogsAndWrites) {
     const struct {
         std::vector<std::string> options;
@@ -61,7 +46,7 @@ TEST(PreviewEndToEnd, ThePreviewShowsWhatARunWithTheSameOptionsLogsAndWrites) {
         {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y", "-?"}, 1},
     };
     for (const auto& c : cases) {
-        const std::string options = Joined(c.options);
+        const std::string options = ArgumentsText(c.options);
         ProgramDirectory directory;
         WriteFileBytes(directory.File(kFile), kSiteConfiguration);
         const std::string checker = directory.File(std::filesystem::path(Checker()).filename().string());

@@ -303,8 +303,6 @@ TEST(RequestEndToEnd, TheFOptionNamesTheSiteConfiguration) {
 // work: the attributes would take it a minute of CPU, and the 3 GiB file
 // (sparse: its size is set, not written) would be read whole.
 TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
-    std::string attributes;
-    for (int i = 0; i < 100000; ++i) attributes += " a" + std::to_string(i) + "=\"1\"";
     struct {
         std::string name;
         std::string text;
@@ -312,7 +310,8 @@ TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
         std::uintmax_t size = 0;  // when set, the file is extended with nulls to this size
     } cases[] = {
         {"100000 attributes",
-         "<Config" + attributes + ">\n" + kSiteConfiguration.substr(kSiteConfiguration.find("  <System")),
+         "<Config" + Attributes(100000) + ">\n" +
+             kSiteConfiguration.substr(kSiteConfiguration.find("  <System")),
          "Error element has too many attributes."},
         {"3 GiB", kSiteConfiguration, "Error document too large.", std::uintmax_t{3} << 30},
     };
@@ -358,7 +357,7 @@ TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
     ProgramRun run = directory.Run(arguments);
     EXPECT_EQ(run.exitStatus, 0);
     const std::string client = directory.File("norvclient.exe");
-    const bool windows = TextLineEnd() == std::string("\r\n");
+    const bool windows = WindowsBuild();
     const std::string shown = windows ? "\"" + client + "\"" : client;
     // The system's reason ends the line; Windows words it by its own language.
     const std::string lineStart = "Could not start client " + shown + " -FnVCmdLine.xml: ";
@@ -380,7 +379,7 @@ TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
 // path would be one character too long, so there is none. The site configuration
 // and the log lie elsewhere.
 TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
-    const size_t pathLimit = TextLineEnd() == std::string("\r\n") ? 260 : 4096;
+    const size_t pathLimit = WindowsBuild() ? 260 : 4096;
     RequestDirectory outside;
     const size_t depth = pathLimit - 1 - 1 - std::strlen(kDocument);
     std::string deep = outside.Path();
@@ -412,7 +411,7 @@ TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
 // symbolic links to a file that exists and to one that does not, under Windows by
 // files. The run takes another name and writes through none of them.
 TEST(RequestEndToEnd, NamesTakenBeforeTheRunAreNeverWrittenThrough) {
-    const bool windows = TextLineEnd() == std::string("\r\n");
+    const bool windows = WindowsBuild();
     RequestDirectory directory;
     const std::string existing = directory.File("existing.txt");
     const std::string absent = directory.File("absent.txt");

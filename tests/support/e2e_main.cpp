@@ -1,17 +1,41 @@
 // Entry of the end-to-end test programs: the GoogleTest flags, then the path of
-// the program under test and, optionally, of the stand-in client.
+// the program under test and, where the test program uses them, the stand-in
+// client and the checker, each named by its option.
 #include <cstdio>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
 #include "program_directory.h"
 
+namespace {
+
+constexpr char kClientOption[] = "--client=";
+constexpr char kCheckerOption[] = "--checker=";
+
+}  // namespace
+
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    if (argc < 2) {
-        std::fprintf(stderr, "usage: %s PROGRAM [CLIENT]\n", argv[0]);
+    ProgramsUnderTest programs;
+    bool understood = argc >= 2;
+    for (int i = 1; i < argc && understood; ++i) {
+        const char* argument = argv[i];
+        if (std::strncmp(argument, kClientOption, sizeof kClientOption - 1) == 0) {
+            programs.client = argument + sizeof kClientOption - 1;
+        } else if (std::strncmp(argument, kCheckerOption, sizeof kCheckerOption - 1) == 0) {
+            programs.checker = argument + sizeof kCheckerOption - 1;
+        } else if (programs.program.empty()) {
+            programs.program = argument;
+        } else {
+            understood = false;
+        }
+    }
+    if (!understood || programs.program.empty()) {
+        std::fprintf(stderr, "usage: %s PROGRAM [%sCLIENT] [%sCHECKER]\n", argv[0], kClientOption,
+                     kCheckerOption);
         return 2;
     }
-    SetProgramsUnderTest(argv[1], argc > 2 ? argv[2] : "");
+    SetProgramsUnderTest(programs);
     return RUN_ALL_TESTS();
 }

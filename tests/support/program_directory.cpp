@@ -9,24 +9,35 @@ namespace {
 constexpr char kClientName[] = "norvclient.exe";
 constexpr char kBannerStart[] = "Kestrup v1.1.1.27804 executing at: ";
 
-std::string programUnderTest;
-std::string standInClient;
+ProgramsUnderTest programsUnderTest;
 
 std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
-}  // namespace
-
-void SetProgramsUnderTest(const std::string& program, const std::string& client) {
-    programUnderTest = std::filesystem::absolute(program).string();
-    standInClient = client.empty() ? client : std::filesystem::absolute(client).string();
+std::string AbsolutePath(const std::string& path) {
+    return path.empty() ? path : std::filesystem::absolute(path).string();
 }
 
-const std::string& StandInClient() { return standInClient; }
+}  // namespace
+
+void SetProgramsUnderTest(const ProgramsUnderTest& programs) {
+    programsUnderTest = {AbsolutePath(programs.program), AbsolutePath(programs.client),
+                         AbsolutePath(programs.checker)};
+}
+
+const std::string& StandInClient() { return programsUnderTest.client; }
+
+const std::string& Checker() { return programsUnderTest.checker; }
+
+std::string ArgumentsText(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const auto& argument : arguments) text += argument + " ";
+    return text;
+}
 
 ProgramDirectory::ProgramDirectory(const std::string& subdirectory) : scratch_("kestrup-e2e") {
     path_ = subdirectory.empty() ? scratch_.Path() : MakeDirectory(scratch_.File(subdirectory));
-    program_ = File(FileName(programUnderTest));
-    CopyFileTo(programUnderTest, program_);
+    program_ = File(FileName(programsUnderTest.program));
+    CopyFileTo(programsUnderTest.program, program_);
     std::filesystem::permissions(program_, std::filesystem::perms::owner_exec,
                                  std::filesystem::perm_options::add);
 }
@@ -35,7 +46,7 @@ std::string ProgramDirectory::File(const std::string& name) const { return path_
 
 void ProgramDirectory::AddStandInClient() const {
     const std::string client = File(kClientName);
-    CopyFileTo(standInClient, client);
+    CopyFileTo(programsUnderTest.client, client);
     std::filesystem::permissions(client, std::filesystem::perms::owner_exec,
                                  std::filesystem::perm_options::add);
 }
@@ -47,9 +58,7 @@ ProgramRun ProgramDirectory::Run(const std::vector<std::string>& arguments) cons
 }
 
 std::string ProgramDirectory::CommandLineText(const std::vector<std::string>& arguments) const {
-    std::string text = program_ + " ";
-    for (const auto& argument : arguments) text += argument + " ";
-    return text;
+    return program_ + " " + ArgumentsText(arguments);
 }
 
 std::string ExpectedRecord(const std::string& commandLineText, const std::string& lines) {

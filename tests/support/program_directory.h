@@ -9,10 +9,21 @@
 #include "scratch_directory.h"
 #include "test_text.h"
 
-// Given on the test program's command line: the built program, and the
-// stand-in client (empty where a test program does not use one).
-void SetProgramsUnderTest(const std::string& program, const std::string& client);
+// Given on the test program's command line: the built program, and the other
+// built programs it may use, each in a slot of its own (empty where a test
+// program does not use it): the stand-in client and the checker.
+struct ProgramsUnderTest {
+    std::string program;
+    std::string client;
+    std::string checker;
+};
+void SetProgramsUnderTest(const ProgramsUnderTest& programs);
 const std::string& StandInClient();
+const std::string& Checker();
+
+// The arguments, each followed by one space: how the run log and the checker
+// show them.
+std::string ArgumentsText(const std::vector<std::string>& arguments);
 
 class ProgramDirectory {
 public:

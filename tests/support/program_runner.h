@@ -1,5 +1,4 @@
-// Runs a built program to its end for the end-to-end tests, and the few facts
-// about the platform's text files that the tests compare against.
+// Runs a built program to its end for the end-to-end tests.
 #pragma once
 
 #include <chrono>
@@ -22,6 +21,3 @@ constexpr std::chrono::seconds kRunTimeout{60};
 // exited within kRunTimeout; it is then killed, and what it wrote is kept.
 bool RunProgramAndWait(const std::string& program, const std::vector<std::string>& arguments,
                        const std::string& workingDirectory, ProgramRun& run);
-
-// The line end that the program's text files and standard streams carry.
-const char* TextLineEnd();

@@ -112,5 +112,3 @@ bool RunProgramAndWait(const std::string& program, const std::vector<std::string
     const bool exited = WaitForExit(child, run, readToEnd ? deadline : std::chrono::steady_clock::now());
     return readToEnd && exited;
 }
-
-const char* TextLineEnd() { return "\n"; }

@@ -133,5 +133,3 @@ bool RunProgramAndWait(const std::string& program, const std::vector<std::string
     run.exitStatus = static_cast<int>(status);
     return readToEnd;
 }
-
-const char* TextLineEnd() { return "\r\n"; }

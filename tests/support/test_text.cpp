@@ -3,12 +3,22 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "platform.h"
 #include "scratch_directory.h"
+
+// Told by the platform layer that the build picked, as the programs themselves are.
+bool WindowsBuild() { return PathSeparator() == '\\'; }
 
 std::string Repeated(const std::string& text, int count) {
     std::string result;
     if (count > 0) result.reserve(text.size() * static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) result += text;
+    return result;
+}
+
+std::string Attributes(int count, int first) {
+    std::string result;
+    for (int i = first; i < first + count; ++i) result += " a" + std::to_string(i) + "='1'";
     return result;
 }
 

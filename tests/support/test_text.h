@@ -1,10 +1,19 @@
-// Texts that tests build their inputs and expectations from.
+// Texts that tests build their inputs and expectations from, and the one
+// question tests ask about the build they run on.
 #pragma once
 
 #include <string>
 
+// Whether this is the Windows build (under Wine in the tests): where the two
+// builds behave differently, tests ask this and nothing else.
+bool WindowsBuild();
+
 // text, count times over.
 std::string Repeated(const std::string& text, int count);
+
+// count attributes, each named for its place from `first` on:
+// " a<first>='1' a<first+1>='1'" ...
+std::string Attributes(int count, int first = 0);
 
 // The line end that a file written in text mode gets on this platform, as the
 // C runtime writes it: what the programs' text files and standard streams carry.
