@@ -1,12 +1,17 @@
-// The least a request can cost: write the client init document (its text
-// fixed at build time, in floor_document.inc) beside this program and start
-// the client beside it the same way the program does, without waiting.
+// The least a request can cost: read the site file beside this program into a
+// TinyXML document with the stream extraction, as the program must, then write
+// the client init document (its text fixed at build time, in
+// floor_document.inc) beside it and start the client beside it the same way
+// the program does, without waiting.
 #include <fcntl.h>
 #include <spawn.h>
 
 #include <cstdio>
+#include <fstream>
 #include <string>
 #include <unistd.h>
+
+#include <tinyxml.h>
 
 extern char** environ;
 
@@ -21,6 +26,14 @@ constexpr char kDocument[] =
 int main(int, char* argv[]) {
     const std::string self = argv[0];
     const std::string directory = self.substr(0, self.rfind('/'));
+    {
+        std::ifstream in(directory + "/KestrupConfig.xml");
+        if (!in) return 1;
+        TiXmlDocument site;
+        in >> site;
+        if (site.Error()) return 1;
+    }
+
     std::FILE* file = std::fopen((directory + "/nVCmdLine.xml").c_str(), "w");
     if (file == nullptr) return 1;
     std::fputs(kDocument, file);
