@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -131,3 +132,10 @@ std::FILE* OpenRegularFileForReading(const std::string& path, std::string& error
 // The size in bytes of the open file's contents on disk, in 64 bits on every
 // build. False on failure, with errorText set to the operating system's reason.
 bool GetOpenFileSize(std::FILE* file, std::uint64_t& size, std::string& errorText);
+
+// The calendar time of a local date and time, whose tm_isdst is not looked at.
+// A time that does not exist (skipped when daylight time begins) is read as
+// daylight time; one that happens twice (when it ends), as the later, standard
+// one. Nothing carries over from one call to the next. False when the C
+// library cannot represent the time.
+bool MakeLocalCalendarTime(const std::tm& localTime, std::time_t& time);

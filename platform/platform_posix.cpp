@@ -311,3 +311,22 @@ bool GetOpenFileSize(std::FILE* file, std::uint64_t& size, std::string& errorTex
     size = static_cast<std::uint64_t>(status.st_size);
     return true;
 }
+
+// mktime's own guess (tm_isdst -1) differs from Windows' for the times around a
+// change, and glibc carries it from one call to the next: standard time first,
+// then daylight time where it is in effect at that moment, reads as Windows does.
+bool MakeLocalCalendarTime(const std::tm& localTime, std::time_t& time) {
+    // mktime ignores tm_wday and sets it on success, so a -1 left there tells its
+    // failure from the valid time -1.
+    const auto convert = [&](int isDaylight) {
+        std::tm record = localTime;
+        record.tm_isdst = isDaylight;
+        record.tm_wday = -1;
+        time = std::mktime(&record);
+        return time != static_cast<std::time_t>(-1) || record.tm_wday != -1;
+    };
+    if (!convert(0)) return false;
+    std::tm reading{};
+    if (localtime_r(&time, &reading) == nullptr || reading.tm_isdst <= 0) return true;
+    return convert(1);
+}

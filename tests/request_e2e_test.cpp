@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -86,6 +87,19 @@ int LocalTime(int year, int month, int day, int hour, int minute, int second) {
     record.tm_sec = second;
     record.tm_isdst = -1;
     return static_cast<int>(std::mktime(&record));
+}
+
+// Sets an environment variable for the programs run from now on; an empty value
+// removes it.
+void SetEnvironment(const std::string& name, const std::string& value) {
+#ifdef _WIN32
+    _putenv((name + "=" + value).c_str());
+#else
+    if (value.empty())
+        unsetenv(name.c_str());
+    else
+        setenv(name.c_str(), value.c_str(), 1);
+#endif
 }
 
 std::string Document(const std::string& mode, const std::string& system, const std::string& input) {
@@ -253,6 +267,46 @@ TEST(RequestEndToEnd, UnreadableAndOutOfRangeTimesAreLogged) {
                   WithLineEnds(Document(SearchMode(c.start, c.finish), "10.1.2.3", "Name=\"Lobby\"")))
             << commandLine;
     }
+}
+
+// New York in 2021: standard time is UTC-5 and daylight time UTC-4. On 14 March
+// the clock went from 01:59:59 to 03:00:00, and a time between does not exist:
+// it reads as daylight time. On 7 November it went from 01:59:59 daylight time
+// back to 01:00:00, and a time that happens twice reads as the later, standard
+// one. The expected times are worked out by hand (UTC in the comments), and are
+// the same for both builds. Each time is read alone: what the begin time was
+// read as never changes the end time.
+TEST(RequestEndToEnd, TimesAroundTheDaylightChangesReadTheSameOnBothBuilds) {
+    const char* earlierZone = std::getenv("TZ");
+    const std::string restoredZone = earlierZone != nullptr ? earlierZone : "";
+    // The Windows C runtime takes TZ as a rule (names and offset), not a zone's name.
+    SetEnvironment("TZ", WindowsBuild() ? "EST5EDT" : "America/New_York");
+    const struct {
+        std::string date, begin, end;
+        int start, finish;
+    } cases[] = {
+        {"03142021", "01:59:59", "03:00:00", 1615705199, 1615705200},  // 06:59:59, 07:00:00
+        {"03142021", "02:30:00", "03:30:00", 1615703400, 1615707000},  // 06:30:00, 07:30:00
+        {"03142021", "12:00:00", "02:00:00", 1615737600, 1615701600},  // 16:00:00, 06:00:00
+        {"11072021", "00:59:59", "02:00:00", 1636261199, 1636268400},  // 04:59:59, 07:00:00
+        {"11072021", "01:00:00", "01:59:59", 1636264800, 1636268399},  // 06:00:00, 06:59:59
+        {"11072021", "01:30:00", "01:30:00", 1636266600, 1636266600},  // 06:30:00, 06:30:00
+        {"11072021", "12:00:00", "01:30:00", 1636304400, 1636266600},  // 17:00:00, 06:30:00
+        {"11072021", "00:00:00", "01:30:00", 1636257600, 1636266600},  // 04:00:00, 06:30:00
+    };
+    for (const auto& c : cases) {
+        RequestDirectory directory;
+        const std::vector<std::string> arguments = {"-c",   "7",  "-s",    "10.1.2.3", "-d",
+                                                    c.date, "-b", c.begin, "-e",       c.end};
+        const std::string commandLine = directory.CommandLineText(arguments);
+        directory.Run(arguments);
+        EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, kReadLines)) << commandLine;
+        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)),
+                  WithLineEnds(Document(SearchMode(c.start, c.finish), "10.1.2.3", "Name=\"Lobby\"")))
+            << commandLine;
+        directory.ClientRecords(1);
+    }
+    SetEnvironment("TZ", restoredZone);
 }
 
 TEST(RequestEndToEnd, FailuresBeforeTheStartLeaveTheEarlierDocumentAndStartNoClient) {
