@@ -5,23 +5,79 @@
 #include <string>
 
 #include "launcher.h"
+#include "platform.h"
 #include "request_preview.h"
 #include "site_config_check.h"
 
 namespace {
 
+constexpr char kProgramName[] = "kestrup-check";
 constexpr char kUsage[] = "usage: kestrup-check FILE [KESTRUP-OPTIONS...]\n";
+constexpr char kShortHelpOption[] = "-h";
+constexpr char kLongHelpOption[] = "--help";
+// Only where "/" marks options, as for Kestrup itself (Windows).
+constexpr char kSlashHelpOption[] = "/?";
+constexpr char kVersionOption[] = "--version";
+constexpr char kOptionStart = '-';
+// As for a FILE that cannot be read: the check has nothing to read.
+constexpr int kUsageError = kCheckUnreadable;
+
+constexpr char kHelpDescription[] =
+    "\n"
+    "kestrup-check FILE reads the site configuration FILE as Kestrup does and\n"
+    "prints the elements it passes over or replaces, the cameras it stores and\n"
+    "the window settings. Exit status: 0 when all is valid, 1 when something is\n"
+    "passed over or no camera is stored, 2 when FILE cannot be read.\n"
+    "\n"
+    "kestrup-check FILE OPTIONS... previews a request made of Kestrup's own\n"
+    "options (-c, -s, -p, -d, -b, -e) with FILE as -f: it prints the lines the\n"
+    "run would log and the client init document it would write, and writes and\n"
+    "starts nothing. Exit status: 0 when the run would start the client, 1 when\n"
+    "it would stop before.\n"
+    "\n";
+
+bool AsksForHelp(const std::string& argument) {
+    return argument == kShortHelpOption || argument == kLongHelpOption ||
+           (SlashMarksOptions() && argument == kSlashHelpOption);
+}
+
+// How a file whose name begins with "-" is named so that it is not taken for
+// an option: "./-name", or ".\-name" on Windows.
+std::string AsRelativePath(const std::string& name) { return std::string(".") + PathSeparator() + name; }
+
+void PrintHelp() {
+    std::string options = std::string(kShortHelpOption) + " | " + kLongHelpOption;
+    if (SlashMarksOptions()) options += std::string(" | ") + kSlashHelpOption;
+    std::printf("%s       %s %s | %s\n%s", kUsage, kProgramName, options.c_str(), kVersionOption,
+                kHelpDescription);
+    std::printf("FILE comes first. A file whose name begins with '-' is given as %s.\n",
+                AsRelativePath("-name").c_str());
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(kUsage, stderr);
-        return kCheckUnreadable;
+        return kUsageError;
     }
-    if (argc > 2) return PreviewRequest(argv[1], JoinArguments(argc, argv, 2), stdout);
+    const std::string first = argv[1];
+    if (AsksForHelp(first)) {
+        PrintHelp();
+        return 0;
+    }
+    if (first == kVersionOption) {
+        std::printf("%s v%s\n", kProgramName, ProgramVersionText().c_str());
+        return 0;
+    }
+    if (first[0] == kOptionStart) {
+        std::fprintf(stderr, "%s: FILE comes first, not %s (a file named %s is given as %s)\n%s",
+                     kProgramName, first.c_str(), first.c_str(), AsRelativePath(first).c_str(), kUsage);
+        return kUsageError;
+    }
+    if (argc > 2) return PreviewRequest(first, JoinArguments(argc, argv, 2), stdout);
     std::string report;
-    const int status = CheckSiteConfiguration(argv[1], report);
+    const int status = CheckSiteConfiguration(first, report);
     std::fputs(report.c_str(), stdout);
     return status;
 }

@@ -112,3 +112,9 @@ int RunLauncher(int argc, char* argv[]) {
     CloseRunLog();
     return status;
 }
+
+std::string ProgramVersionText() {
+    std::string text;
+    for (unsigned part : kVersion) text += (text.empty() ? "" : ".") + std::to_string(part);
+    return text;
+}

@@ -15,3 +15,7 @@ std::string JoinArguments(int argc, char* argv[], int first);
 // True when the options ask for help (-? or -help): a run then prints the usage
 // text and ends before its log is opened.
 bool HelpRequested(const std::string& optionText);
+
+// The program's version as the run log's banner shows it, without the "v":
+// "1.1.1.27804".
+std::string ProgramVersionText();

@@ -1,5 +1,6 @@
 // kestrup-check through the built program: its report and its exit status for
 // site configurations written by the tests themselves.
+#include <algorithm>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -133,22 +134,57 @@ TEST(CheckerEndToEnd, AFileThatCannotBeReadIsAnErrorWithTheReadersReason) {
     ExpectChecks(cases, std::size(cases));
 }
 
-TEST(CheckerEndToEnd, AMissingFileOrArgumentEndsWithStatusTwo) {
+// Help and the version on standard output, status 0; a first argument that
+// begins with "-" but is neither is no FILE: a usage error, status 2.
+TEST(CheckerEndToEnd, ItsOwnCommandLineComesBeforeAnyFile) {
+    constexpr char kHelp[] = "<help>";  // the help text, checked at its ends
+    const std::string usage = "usage: kestrup-check FILE [KESTRUP-OPTIONS...]\n";
+    const bool windows = WindowsBuild();
+    const std::string here = windows ? ".\\" : "./";
     const struct {
         std::vector<std::string> arguments;
         std::string standardOutput;
         std::string standardError;
+        int exitStatus;
     } cases[] = {
-        {{"absent.xml"}, "absent.xml: error: Could not open file absent.xml\n", ""},
-        {{"."}, ".: error: Could not open file .\n", ""},
-        {{}, "", "usage: kestrup-check FILE [KESTRUP-OPTIONS...]\n"},
+        {{"absent.xml"}, "absent.xml: error: Could not open file absent.xml\n", "", 2},
+        {{"."}, ".: error: Could not open file .\n", "", 2},
+        {{}, "", usage, 2},
+        {{"-h"}, kHelp, "", 0},
+        {{"--help", "-c", "7"}, kHelp, "", 0},
+        {{"/?"}, windows ? kHelp : "/?: error: Could not open file /?\n", "", windows ? 0 : 2},
+        {{"--version"}, "kestrup-check v1.1.1.27804\n", "", 0},
+        {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
+         "",
+         "kestrup-check: FILE comes first, not -c (a file named -c is given as " + here + "-c)\n" + usage,
+         2},
+        {{here + "-site.xml"}, "camera h:1: Name=\"n\"\n" + std::string(kDefaultWindow), "", 0},
+        {{"-help"},
+         "",
+         "kestrup-check: FILE comes first, not -help (a file named -help is given as " + here + "-help)\n" +
+             usage,
+         2},
     };
     for (const auto& c : cases) {
         ProgramDirectory directory;
+        WriteFileBytes(directory.File("-site.xml"),
+                       "<Config><System IPAddr=\"h\"><Camera Number=\"1\"><Input Name=\"n\"/></Camera>"
+                       "</System></Config>");
         ProgramRun run = directory.Run(c.arguments);
-        EXPECT_EQ(run.standardOutput, WithLineEnds(c.standardOutput));
-        EXPECT_EQ(run.standardError, WithLineEnds(c.standardError));
-        EXPECT_EQ(run.exitStatus, 2);
+        const std::string shown = ArgumentsText(c.arguments);
+        if (c.standardOutput == kHelp) {
+            const std::string first = WithLineEnds(usage + "       kestrup-check -h | --help" +
+                                                   (windows ? " | /?" : "") + " | --version\n");
+            const std::string last = WithLineEnds(
+                "FILE comes first. A file whose name begins with '-' is given as " + here + "-name.\n");
+            const std::string& text = run.standardOutput;
+            EXPECT_EQ(text.substr(0, first.size()), first) << shown;
+            EXPECT_EQ(text.substr(text.size() - std::min(text.size(), last.size())), last) << shown;
+        } else {
+            EXPECT_EQ(run.standardOutput, WithLineEnds(c.standardOutput)) << shown;
+        }
+        EXPECT_EQ(run.standardError, WithLineEnds(c.standardError)) << shown;
+        EXPECT_EQ(run.exitStatus, c.exitStatus) << shown;
     }
 }
 
