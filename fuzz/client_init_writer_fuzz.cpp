@@ -13,7 +13,6 @@
 
 #include "camera_directory.h"
 #include "client_init_writer.h"
-#include "platform.h"
 #include "run_log.h"
 #include "scratch_directory.h"
 
@@ -21,12 +20,26 @@ namespace {
 
 constexpr char kDocumentName[] = "nVCmdLine.xml";
 constexpr char kLogName[] = "Kestrup.log";
+// The writer's temporary names beside the document: "~", letters and digits, ".tmp".
+constexpr char kTemporaryNameStart[] = "~";
+constexpr char kTemporaryNameEnd[] = ".tmp";
 
 bool IsPrintableAscii(const std::string& text) {
     for (char c : text) {
         if (c < 0x20 || c > 0x7e) return false;
     }
     return true;
+}
+
+bool HoldsTemporaryName(const std::string& directory) {
+    const std::string start = kTemporaryNameStart;
+    const std::string end = kTemporaryNameEnd;
+    for (const std::string& name : NamesIn(directory)) {
+        if (name.size() > start.size() + end.size() && name.compare(0, start.size(), start) == 0 &&
+            name.compare(name.size() - end.size(), end.size(), end) == 0)
+            return true;
+    }
+    return false;
 }
 
 // The document at path parses, and carries the expected size and system name.
@@ -61,7 +74,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const ScratchDirectory scratch;
     const std::string documentPath = scratch.File(kDocumentName);
     const std::string logPath = scratch.File(kLogName);
-    const std::string temporaryPath = documentPath + "." + std::to_string(CurrentProcessId()) + ".tmp";
 
     FuzzedDataProvider bytes(data, size);
     ClientWindowSettings& settings = TheClientWindowSettings();
@@ -93,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::remove(logPath.c_str());
 
     if (written != stored) std::abort();
-    if (FileExists(temporaryPath)) std::abort();
+    if (HoldsTemporaryName(scratch.Path())) std::abort();
     if (written != FileExists(documentPath)) std::abort();
     if (written && !ReadsBack(documentPath, settings, systemText, live)) std::abort();
     return 0;
