@@ -312,9 +312,10 @@ bool GetOpenFileSize(std::FILE* file, std::uint64_t& size, std::string& errorTex
     return true;
 }
 
-// mktime's own guess (tm_isdst -1) differs from Windows' for the times around a
-// change, and glibc carries it from one call to the next: standard time first,
-// then daylight time where it is in effect at that moment, reads as Windows does.
+// Read as standard time, then as daylight time where that is in effect at the
+// moment found: the reading of Windows' C runtime. mktime's own guess
+// (tm_isdst -1) reads the times around a change otherwise, and glibc carries it
+// from one call to the next.
 bool MakeLocalCalendarTime(const std::tm& localTime, std::time_t& time) {
     // mktime ignores tm_wday and sets it on success, so a -1 left there tells its
     // failure from the valid time -1.
