@@ -7,8 +7,8 @@
 //   count more where TinyXML stops at an error that the check reads past (an
 //   end tag that does not match its start tag): that refuses a broken text for
 //   another reason, but never lets a deep one by;
-// - each element TinyXML built, in document order, has a start tag recorded by
-//   the check, whose name is the element's.
+// - in a document TinyXML read without error, each element, in document order,
+//   has a start tag recorded by the check, whose name is the element's.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -59,9 +59,10 @@ struct TreeShape {
 };
 
 // Walked in document order and without recursion, like the check; each element
-// is held against the next start tag the check recorded.
+// is held against the next start tag the check recorded, unless TinyXML failed.
 TreeShape ShapeOf(const TiXmlDocument& document, const std::string& text,
                   const std::vector<size_t>& startTags) {
+    const bool matched = !document.Error();
     TreeShape shape;
     size_t elements = 0;
     std::vector<std::pair<const TiXmlNode*, int>> pending = {{&document, 0}};
@@ -69,7 +70,8 @@ TreeShape ShapeOf(const TiXmlDocument& document, const std::string& text,
         auto [node, depth] = pending.back();
         pending.pop_back();
         if (const TiXmlElement* element = node->ToElement()) {
-            if (elements >= startTags.size() || !NameAt(text, startTags[elements], element->ValueStr())) {
+            if (matched &&
+                (elements >= startTags.size() || !NameAt(text, startTags[elements], element->ValueStr()))) {
                 std::fprintf(stderr, "element %zu <%s>: no start tag recorded for it\n", elements,
                              element->Value());
                 std::abort();
