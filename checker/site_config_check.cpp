@@ -26,7 +26,7 @@ constexpr char kCameraLine[] = "camera ";
 constexpr char kWindowLine[] = "window:";
 
 // Collects the reader's findings as diagnostic lines, in the order it makes them.
-class FindingCollector : public SiteConfigObserver {
+class FindingCollector : public SiteConfigObserver, private TiXmlVisitor {
 public:
     explicit FindingCollector(const std::string& path) : path_(path) {}
 
@@ -51,7 +51,7 @@ public:
 
     // The elements live only during the read: each finding's lines are kept.
     void Found(const SiteConfigFinding& finding) override {
-        if (lineOf_.empty()) MatchElementsToLines(*finding.element->GetDocument());
+        if (lineOf_.empty()) finding.element->GetDocument()->Accept(this);
         std::string line = Describe(finding);
         if (finding.replaced != nullptr) line += std::to_string(LineOf(*finding.replaced));
         warningLines_ += path_ + ":" + std::to_string(LineOf(*finding.element)) + kWarning + line + "\n";
@@ -63,21 +63,11 @@ public:
     std::string Lines() const { return errorLine_ + warningLines_; }
 
 private:
-    // TinyXML's elements in document order are the first of the start tags.
-    void MatchElementsToLines(const TiXmlNode& document) {
-        size_t index = 0;
-        std::vector<const TiXmlNode*> pending = {&document};
-        while (!pending.empty()) {
-            const TiXmlNode* node = pending.back();
-            pending.pop_back();
-            const TiXmlElement* element = node->ToElement();
-            if (element != nullptr && index < startTagLines_.size())
-                lineOf_[element] = startTagLines_[index++];
-            // Children go on in reverse, so that the first is taken next.
-            for (const TiXmlNode* child = node->LastChild(); child != nullptr;
-                 child = child->PreviousSibling())
-                pending.push_back(child);
-        }
+    // TinyXML visits its elements in document order: they are the first of the
+    // start tags.
+    bool VisitEnter(const TiXmlElement& element, const TiXmlAttribute*) override {
+        if (matched_ < startTagLines_.size()) lineOf_[&element] = startTagLines_[matched_++];
+        return true;
     }
 
     // An element the start tags do not reach keeps TinyXML's own row.
@@ -109,6 +99,7 @@ private:
     std::string warningLines_;
     int findings_ = 0;
     std::vector<int> startTagLines_;
+    size_t matched_ = 0;
     std::unordered_map<const TiXmlElement*, int> lineOf_;
 };
 
