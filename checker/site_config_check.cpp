@@ -1,13 +1,11 @@
 #include "site_config_check.h"
 
-#include <cstdio>
+#include <unordered_map>
 #include <vector>
 
 #include <tinyxml.h>
 
 #include "camera_directory.h"
-#include "element_lines.h"
-#include "platform.h"
 #include "run_log.h"
 #include "site_config_reader.h"
 
@@ -27,23 +25,8 @@ constexpr char kNoCameraStored[] = "no camera stored; a run would stop here";
 constexpr char kCameraLine[] = "camera ";
 constexpr char kWindowLine[] = "window:";
 
-constexpr size_t kReadChunkSize = 64 * 1024;
-
-// The file as the reader reads it: whole, in text mode. Empty when it cannot be read.
-std::string ReadFileText(const std::string& path) {
-    std::string text;
-    std::string openError;
-    std::FILE* file = OpenRegularFileForReading(path, openError);
-    if (file == nullptr) return text;
-    std::vector<char> chunk(kReadChunkSize);
-    size_t count;
-    while ((count = std::fread(chunk.data(), 1, chunk.size(), file)) > 0) text.append(chunk.data(), count);
-    std::fclose(file);
-    return text;
-}
-
 // Collects the reader's findings as diagnostic lines, in the order it makes them.
-class FindingCollector : public SiteConfigObserver {
+class FindingCollector : public SiteConfigObserver, private TiXmlVisitor {
 public:
     explicit FindingCollector(const std::string& path) : path_(path) {}
 
@@ -52,39 +35,46 @@ public:
         errorLine_ += path_ + kError + reason + "\n";
     }
 
-    // The elements live only during the read, and their lines are found after
-    // it: only their positions, and how TinyXML counted them, are kept.
+    // The line (from 1) of each element's '<', in the order TinyXML built them.
+    // The file's own lines, whatever its bytes: TinyXML's rows go astray after
+    // bytes that are not UTF-8. LF, CR LF and a lone CR each end a line.
+    void Parsed(const std::string& text, const std::vector<size_t>& startTags) override {
+        int line = 1;
+        size_t counted = 0;
+        for (size_t offset : startTags) {
+            for (; counted < offset; ++counted) {
+                if (text[counted] == '\n' || (text[counted] == '\r' && text[counted + 1] != '\n')) ++line;
+            }
+            startTagLines_.push_back(line);
+        }
+    }
+
+    // The elements live only during the read: each finding's lines are kept.
     void Found(const SiteConfigFinding& finding) override {
-        if (warnings_.empty()) rules_ = CursorRulesOf(*finding.element->GetDocument());
-        warnings_.push_back({Describe(finding), positions_.size(), finding.replaced != nullptr});
-        positions_.push_back({finding.element->Row(), finding.element->Column()});
-        if (finding.replaced != nullptr)
-            positions_.push_back({finding.replaced->Row(), finding.replaced->Column()});
+        if (lineOf_.empty()) finding.element->GetDocument()->Accept(this);
+        std::string line = Describe(finding);
+        if (finding.replaced != nullptr) line += std::to_string(LineOf(*finding.replaced));
+        warningLines_ += path_ + ":" + std::to_string(LineOf(*finding.element)) + kWarning + line + "\n";
+        ++findings_;
     }
 
     bool RefusedFile() const { return refused_; }
-    int Findings() const { return static_cast<int>(warnings_.size()); }
-
-    // The error line, or a line for each finding with the file's own line
-    // numbers: TinyXML's rows go astray after bytes that are not UTF-8.
-    std::string Lines() const {
-        if (warnings_.empty()) return errorLine_;
-        const std::vector<int> lines = ElementLines(ReadFileText(path_), rules_, positions_);
-        std::string text = errorLine_;
-        for (const Warning& warning : warnings_) {
-            text += path_ + ":" + std::to_string(lines[warning.position]) + kWarning + warning.description;
-            if (warning.replaces) text += std::to_string(lines[warning.position + 1]);
-            text += "\n";
-        }
-        return text;
-    }
+    int Findings() const { return findings_; }
+    std::string Lines() const { return errorLine_ + warningLines_; }
 
 private:
-    struct Warning {
-        std::string description;  // ends in " at line " when a line follows
-        size_t position;          // of the element, then of the one it replaces
-        bool replaces;
-    };
+    // TinyXML visits its elements in document order: they are the first of the
+    // start tags.
+    bool VisitEnter(const TiXmlElement& element, const TiXmlAttribute*) override {
+        if (matched_ < startTagLines_.size()) lineOf_[&element] = startTagLines_[matched_++];
+        return true;
+    }
+
+    // An element the start tags do not reach keeps TinyXML's own row.
+    int LineOf(const TiXmlElement& element) const {
+        auto found = lineOf_.find(&element);
+        return found != lineOf_.end() ? found->second : element.Row();
+    }
 
     static std::string Describe(const SiteConfigFinding& finding) {
         switch (finding.kind) {
@@ -106,9 +96,11 @@ private:
     const std::string& path_;
     bool refused_ = false;
     std::string errorLine_;
-    CursorRules rules_;
-    std::vector<Warning> warnings_;
-    std::vector<ElementPosition> positions_;
+    std::string warningLines_;
+    int findings_ = 0;
+    std::vector<int> startTagLines_;
+    size_t matched_ = 0;
+    std::unordered_map<const TiXmlElement*, int> lineOf_;
 };
 
 // ` Field="value"` for a field that holds something.

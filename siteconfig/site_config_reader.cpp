@@ -7,6 +7,7 @@
 #include <map>
 #include <streambuf>
 #include <utility>
+#include <vector>
 
 #include <tinyxml.h>
 
@@ -14,7 +15,7 @@
 #include "platform.h"
 #include "run_log.h"
 #include "saturating_int.h"
-#include "xml_nesting_check.h"
+#include "tinyxml_precheck.h"
 
 namespace {
 
@@ -250,7 +251,9 @@ bool ReadDocument(const std::string& path, SiteConfigObserver* observer, TiXmlDo
     }
     // TinyXML recurses once per level and would exhaust the stack on a deep
     // text; it reads an element's attributes in time square in their number.
-    XmlTextCheck check = CheckXmlTextNesting(text);
+    std::vector<size_t> startTags;
+    XmlTextCheck check =
+        CheckTextForTinyXml(text, XmlTextLimits(), observer != nullptr ? &startTags : nullptr);
     if (check != XmlTextCheck::Readable) {
         Refuse(observer, kXmlError, RefusalDescription(check));
         return false;
@@ -262,6 +265,7 @@ bool ReadDocument(const std::string& path, SiteConfigObserver* observer, TiXmlDo
         Refuse(observer, kXmlError, document.ErrorDesc());
         return false;
     }
+    if (observer != nullptr) observer->Parsed(text, startTags);
     return true;
 }
 

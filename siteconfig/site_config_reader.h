@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class TiXmlElement;
 
@@ -32,6 +33,10 @@ public:
     // The file could not be read or is not a site configuration; reason is the
     // description the run log gets (without a line end).
     virtual void Refused(const std::string& reason) = 0;
+    // The text TinyXML parsed, before any finding, and the offset in it of each
+    // element's '<': TinyXML's elements, in document order, are the first of
+    // these.
+    virtual void Parsed(const std::string& text, const std::vector<size_t>& startTags) = 0;
     virtual void Found(const SiteConfigFinding& finding) = 0;
 };
 

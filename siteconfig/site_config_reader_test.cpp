@@ -174,6 +174,7 @@ TEST(ReadSiteConfiguration, BehavesTheSameWithTheRunLogOff) {
 class RecordingObserver : public SiteConfigObserver {
 public:
     void Refused(const std::string& reason) override { refusals += reason + "|"; }
+    void Parsed(const std::string&, const std::vector<size_t>&) override {}
     void Found(const SiteConfigFinding& finding) override { kinds.push_back(finding.kind); }
     std::string refusals;
     std::vector<SiteConfigFindingKind> kinds;

@@ -1,4 +1,4 @@
-#include "xml_nesting_check.h"
+#include "tinyxml_precheck.h"
 
 #include <array>
 #include <cstring>
@@ -51,20 +51,9 @@ constexpr std::array<unsigned char, 256> MakeByteClasses() {
 
 constexpr std::array<unsigned char, 256> kByteClasses = MakeByteClasses();
 
-// How many bytes TinyXML takes for a character that starts with each byte, when
-// it reads UTF-8 (its own table: 0xC2 to 0xF4 start longer characters).
-constexpr std::array<unsigned char, 256> MakeUtf8Lengths() {
-    std::array<unsigned char, 256> lengths{};
-    for (int c = 0; c < 256; ++c) {
-        lengths[static_cast<size_t>(c)] = c >= 0xC2 && c <= 0xDF   ? 2
-                                          : c >= 0xE0 && c <= 0xEF ? 3
-                                          : c >= 0xF0 && c <= 0xF4 ? 4
-                                                                   : 1;
-    }
-    return lengths;
-}
-
-constexpr std::array<unsigned char, 256> kUtf8Lengths = MakeUtf8Lengths();
+// How many bytes TinyXML takes for a character that starts with byte, when it
+// reads UTF-8.
+size_t Utf8Length(unsigned char byte) { return static_cast<size_t>(TiXmlBase::utf8ByteTable[byte]); }
 
 bool IsSpace(unsigned char c) { return (kByteClasses[c] & kSpace) != 0; }
 
@@ -273,14 +262,16 @@ private:
 // the count.
 class ParsedReading {
 public:
-    ParsedReading(const char* text, size_t length, int depthLimit, int attributeLimit)
+    ParsedReading(const char* text, size_t length, int depthLimit, int attributeLimit,
+                  std::vector<size_t>* startTags)
         // The parser reads a C string: it ends at the first null.
         : text_(text),
           end_(LengthBeforeNull(text, length)),
           limit_(depthLimit),
-          attributeLimit_(attributeLimit) {
+          attributeLimit_(attributeLimit),
+          startTags_(startTags) {
         // A byte order mark at the start makes the document UTF-8 at once.
-        utf8_ = end_ >= 3 && At(0) == 0xEF && At(1) == 0xBB && At(2) == 0xBF;
+        utf8_ = ByteOrderMarkAt(0);
         encodingKnown_ = utf8_;
     }
 
@@ -311,15 +302,21 @@ private:
     bool AtEnd() const { return pos_ >= end_; }
     unsigned char At(size_t i) const { return static_cast<unsigned char>(text_[i]); }
 
-    // White space, and the byte order marks that TinyXML skips as white space
-    // when it reads UTF-8.
+    // The marks that TinyXML passes over as white space when it reads UTF-8: the
+    // byte order mark, and the noncharacters U+FFFE and U+FFFF.
+    bool ByteOrderMarkAt(size_t at) const {
+        return end_ - at >= 3 && At(at) == 0xEF && At(at + 1) == 0xBB && At(at + 2) == 0xBF;
+    }
+    bool Utf8MarkAt(size_t at) const {
+        return ByteOrderMarkAt(at) ||
+               (end_ - at >= 3 && At(at) == 0xEF && At(at + 1) == 0xBF && (At(at + 2) & 0xFE) == 0xBE);
+    }
+
     void SkipSpace() {
         while (!AtEnd()) {
             if (IsSpace(At(pos_))) {
                 ++pos_;
-            } else if (utf8_ && end_ - pos_ >= 3 && At(pos_) == 0xEF &&
-                       ((At(pos_ + 1) == 0xBB && At(pos_ + 2) == 0xBF) ||
-                        (At(pos_ + 1) == 0xBF && (At(pos_ + 2) == 0xBE || At(pos_ + 2) == 0xBF)))) {
+            } else if (utf8_ && Utf8MarkAt(pos_)) {
                 pos_ += 3;
             } else {
                 break;
@@ -344,84 +341,91 @@ private:
         return false;
     }
 
-    // Moves to the next `stop` that TinyXML's text reading meets: in a UTF-8
-    // document it steps from character to character by the length each first
-    // byte announces, so a `stop` inside such a step is passed over. False at
-    // the end of the text, or past it (noted).
-    bool SkipToInText(char stop) {
+    // Moves to the next `stop` that TinyXML's text reading meets, character by
+    // character: in a UTF-8 document it steps by the length each first byte
+    // announces, and it reads an entity whole, so a `stop` inside either is
+    // passed over. False where TinyXML fails: at the end of the text, past it
+    // (noted), or at a numeric entity it cannot read. value, when given,
+    // receives the text as TinyXML keeps it (outside UTF-8).
+    bool SkipToInText(char stop, std::string* value = nullptr) {
         const void* found = std::memchr(text_ + pos_, stop, end_ - pos_);
         size_t stopAt =
             found == nullptr ? end_ : static_cast<size_t>(static_cast<const char*>(found) - text_);
-        // Mostly there is no longer character before it, and the byte found is the one.
+        // Mostly nothing before it is read specially, and the byte found is the one.
         size_t at = pos_;
-        while (utf8_ && at < stopAt && kUtf8Lengths[At(at)] == 1) ++at;
-        if (!utf8_ || at == stopAt) {
+        while (value == nullptr && at < stopAt && text_[at] != '&' && (!utf8_ || Utf8Length(At(at)) == 1))
+            ++at;
+        if (at == stopAt) {
             pos_ = stopAt;
             return found != nullptr;
         }
         pos_ = at;
         while (pos_ < end_ && text_[pos_] != stop) {
-            size_t step = kUtf8Lengths[At(pos_)];
+            if (text_[pos_] == '&') {
+                if (!ReadEntity(value)) return false;
+                continue;
+            }
+            size_t step = utf8_ ? Utf8Length(At(pos_)) : 1;
             if (step > end_ - pos_) {
                 readsPastTheEnd_ = true;
                 pos_ = end_;
                 return false;
             }
+            if (value != nullptr) value->append(text_ + pos_, step);
             pos_ += step;
         }
         return pos_ < end_;
     }
 
-    // The first declaration's encoding decides: none, or one that begins with
-    // "UTF-8" or "UTF8" in any case, is UTF-8; any other is not. TinyXML reads
-    // the value with its entities replaced, and as a C string.
-    void SettleEncoding() {
-        encodingKnown_ = true;
-        std::string encoding = WithEntitiesReplaced(declarationEncoding_);
-        encoding.resize(std::strlen(encoding.c_str()));
-        utf8_ = encoding.empty() || StartsWith(encoding.data(), 0, encoding.size(), "utf-8", true) ||
-                StartsWith(encoding.data(), 0, encoding.size(), "utf8", true);
-    }
-
-    // An attribute value as TinyXML reads it outside UTF-8: its five named
-    // entities and numeric ones (cut to one byte) replaced. A malformed numeric
-    // entity stops TinyXML's parser, so what is made of it does not matter.
-    static std::string WithEntitiesReplaced(std::string_view value) {
+    // The entity at '&', as TinyXML reads it: a numeric one runs to the next ';'
+    // in the whole text, quotes and markup included, and holds digits after its
+    // last 'x' (hexadecimal) or '#'; a named one is one of the five; a '&' that
+    // starts neither is dropped. False where TinyXML fails on it.
+    bool ReadEntity(std::string* value) {
         static const std::pair<std::string_view, char> kNamed[] = {
             {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
-        std::string result;
-        for (size_t i = 0; i < value.size(); ++i) {
-            std::string_view rest = value.substr(i);
-            if (rest.size() > 2 && rest[0] == '&' && rest[1] == '#') {
-                size_t end = rest.find(';');
-                if (end == std::string_view::npos) return result;
-                bool hex = rest[2] == 'x';
-                unsigned long character = 0;
-                for (size_t d = hex ? 3 : 2; d < end; ++d) {
-                    char c = rest[d];
-                    int digit = c >= '0' && c <= '9'          ? c - '0'
-                                : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                              : -1;
-                    if (digit < 0) return result;
-                    character = character * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
-                }
-                result += static_cast<char>(character);
-                i += end;
-                continue;
+        if (end_ - pos_ > 2 && text_[pos_ + 1] == '#') {
+            const void* found = std::memchr(text_ + pos_ + 2, ';', end_ - pos_ - 2);
+            if (found == nullptr) return false;
+            const size_t semicolon = static_cast<size_t>(static_cast<const char*>(found) - text_);
+            const bool hex = text_[pos_ + 2] == 'x';
+            unsigned long character = 0;
+            unsigned long scale = 1;
+            for (size_t at = semicolon - 1; text_[at] != (hex ? 'x' : '#'); --at) {
+                const char c = text_[at];
+                const int digit = c >= '0' && c <= '9'          ? c - '0'
+                                  : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                  : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                : -1;
+                if (digit < 0) return false;
+                character += scale * static_cast<unsigned long>(digit);
+                scale *= hex ? 16 : 10;
             }
-            bool named = false;
-            for (const auto& [entity, character] : kNamed) {
-                if (rest.substr(0, entity.size()) == entity) {
-                    result += character;
-                    i += entity.size() - 1;
-                    named = true;
-                    break;
-                }
-            }
-            if (!named) result += value[i];
+            if (value != nullptr) *value += static_cast<char>(character);
+            pos_ = semicolon + 1;
+            return true;
         }
-        return result;
+        const std::string_view rest(text_ + pos_, end_ - pos_);
+        for (const auto& [entity, character] : kNamed) {
+            if (rest.substr(0, entity.size()) == entity) {
+                if (value != nullptr) *value += character;
+                pos_ += entity.size();
+                return true;
+            }
+        }
+        ++pos_;
+        return true;
+    }
+
+    // The first declaration's encoding decides: none, or one that begins with
+    // "UTF-8" or "UTF8" in any case, is UTF-8; any other is not. TinyXML keeps
+    // the value as a C string.
+    void SettleEncoding() {
+        encodingKnown_ = true;
+        const char* encoding = declarationEncoding_.c_str();
+        const size_t length = std::strlen(encoding);
+        utf8_ = length == 0 || StartsWith(encoding, 0, length, "utf-8", true) ||
+                StartsWith(encoding, 0, length, "utf8", true);
     }
 
     bool SkipName() {
@@ -430,8 +434,9 @@ private:
         return true;
     }
 
-    // name and value: the attribute's, as they stand in the text.
-    bool ReadAttribute(std::string_view& name, std::string_view& value) {
+    // name: the attribute's, as it stands in the text; value, when given, its
+    // value as TinyXML keeps it.
+    bool ReadAttribute(std::string_view& name, std::string* value = nullptr) {
         SkipSpace();
         size_t nameAt = pos_;
         if (!SkipName()) return false;
@@ -443,9 +448,8 @@ private:
         if (AtEnd()) return false;
         char quote = text_[pos_];
         if (quote == '"' || quote == '\'') {
-            size_t valueAt = ++pos_;
-            if (!SkipToInText(quote)) return false;
-            value = std::string_view(text_ + valueAt, pos_ - valueAt);
+            ++pos_;
+            if (!SkipToInText(quote, value)) return false;
             ++pos_;
             return true;
         }
@@ -454,13 +458,13 @@ private:
             if (text_[pos_] == '"' || text_[pos_] == '\'') return false;
             ++pos_;
         }
-        value = std::string_view(text_ + valueAt, pos_ - valueAt);
+        if (value != nullptr) value->assign(text_ + valueAt, pos_ - valueAt);
         return true;
     }
 
     bool ReadDeclaration() {
         pos_ += std::strlen(kDeclarationStart);
-        declarationEncoding_ = std::string_view();
+        declarationEncoding_.clear();
         for (;;) {
             if (AtEnd()) return false;
             if (text_[pos_] == '>') {
@@ -478,10 +482,10 @@ private:
             bool encoding = !StartsWith(text_, pos_, end_, kDeclarationAttributes[0], true) &&
                             StartsWith(text_, pos_, end_, kDeclarationAttributes[1], true);
             std::string_view name;
-            std::string_view value;
+            std::string value;
             if (quoted) {
-                if (!ReadAttribute(name, value)) return false;
-                if (encoding) declarationEncoding_ = value;
+                if (!ReadAttribute(name, &value)) return false;
+                if (encoding) declarationEncoding_ = std::move(value);
             } else {
                 while (!AtEnd() && text_[pos_] != '>' && !IsSpace(At(pos_))) ++pos_;
             }
@@ -509,7 +513,10 @@ private:
     bool ReadStartTag(int depth, bool& selfClosed) {
         if (depth > deepest_) deepest_ = depth;
         if (depth > limit_) return false;
+        if (startTags_ != nullptr) startTags_->push_back(pos_);
         ++pos_;
+        // In UTF-8 a mark may stand between '<' and the name, and white space after it.
+        SkipSpace();
         if (!SkipName()) return false;
         attributeNames_.clear();
         // Only an element with many attributes fills the set; clearing it costs
@@ -541,8 +548,7 @@ private:
     // it; past the limit that would cost time in the square of their number.
     bool ReadElementAttribute() {
         std::string_view name;
-        std::string_view value;
-        if (!ReadAttribute(name, value) || AtEnd() || !IsNewAttributeName(name)) return false;
+        if (!ReadAttribute(name) || AtEnd() || !IsNewAttributeName(name)) return false;
         if (static_cast<int>(attributeNames_.size()) > attributeLimit_) {
             tooManyAttributes_ = true;
             return false;
@@ -599,13 +605,14 @@ private:
     size_t end_;
     const int limit_;
     const int attributeLimit_;
+    std::vector<size_t>* const startTags_;
     size_t pos_ = 0;
     int deepest_ = 0;
     bool tooManyAttributes_ = false;
     bool readsPastTheEnd_ = false;
     bool utf8_ = false;
     bool encodingKnown_ = false;
-    std::string_view declarationEncoding_;
+    std::string declarationEncoding_;
     std::vector<std::string_view> attributeNames_;
     std::unordered_set<std::string_view> attributeNameSet_;
 };
@@ -617,13 +624,15 @@ size_t MeasureStreamedExtent(const std::string& text) {
     return StreamedReading(text, std::numeric_limits<int>::max()).Run().length;
 }
 
-XmlTextCheck CheckXmlTextNesting(const std::string& text, const XmlTextLimits& limits) {
+XmlTextCheck CheckTextForTinyXml(const std::string& text, const XmlTextLimits& limits,
+                                 std::vector<size_t>* startTags) {
     StreamedExtent streamed = StreamedReading(text, limits.streamedNesting).Run();
     if (streamed.stoppedAtNull) return XmlTextCheck::HoldsNullCharacter;
     if (streamed.cdataInEndTag) return XmlTextCheck::CdataInEndTag;
     if (streamed.deepest > limits.streamedNesting) return XmlTextCheck::NestedTooDeeply;
     // The parser sees only what the extraction took in.
-    ParsedReading parsed(text.data(), streamed.length, limits.elementNesting, limits.attributesPerElement);
+    ParsedReading parsed(text.data(), streamed.length, limits.elementNesting, limits.attributesPerElement,
+                         startTags);
     int deepest = parsed.Run();
     if (parsed.ReadsPastTheEnd()) return XmlTextCheck::EndsInsideCharacter;
     if (parsed.TooManyAttributes()) return XmlTextCheck::TooManyAttributes;

@@ -1,6 +1,6 @@
 // A check, made before TinyXML sees a text, that the text cannot make TinyXML
-// recurse until the stack runs out, nor spend minutes on one element's
-// attributes.
+// recurse until the stack runs out, spend minutes on one element's attributes,
+// loop for ever, assert, or read past the end of the text.
 //
 // TinyXML reads a document twice over, both times one call per element level:
 // its stream extraction first cuts the first top-level element out of the text,
@@ -11,6 +11,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 enum class XmlTextCheck {
     Readable,
@@ -37,7 +38,11 @@ struct XmlTextLimits {
     int attributesPerElement = 1000;
 };
 
-XmlTextCheck CheckXmlTextNesting(const std::string& text, const XmlTextLimits& limits = XmlTextLimits());
+// startTags, when given, receives the offset in text of each element's '<' that
+// TinyXML's parser reads, in the order it builds them. On a text that TinyXML
+// parses without error, its elements in document order are the first of these.
+XmlTextCheck CheckTextForTinyXml(const std::string& text, const XmlTextLimits& limits = XmlTextLimits(),
+                                 std::vector<size_t>* startTags = nullptr);
 
 // The length of the text's beginning that TinyXML's stream extraction takes in:
 // up to the end of the first top-level element, or of the text.

@@ -1,4 +1,6 @@
-#include "xml_nesting_check.h"
+#include "tinyxml_precheck.h"
+
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -8,7 +10,7 @@ namespace {
 
 std::string Nested(int levels) { return Repeated("<a>", levels) + Repeated("</a>", levels); }
 
-TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
+TEST(CheckTextForTinyXml, CountsOnlyTheLevelsTinyXmlBuilds) {
     const XmlTextCheck fine = XmlTextCheck::Readable;
     const XmlTextCheck deep = XmlTextCheck::NestedTooDeeply;
     const std::string deepInside = Repeated("<b>", 300);
@@ -56,6 +58,20 @@ TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
          "<?xml version='1.0' encoding='ISO-8859-1'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", fine},
         {"the same declared UTF-8 by entities",
          "<?xml encoding='&#85;&#x54;F-8'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
+        // A numeric entity runs to the next ';' in the whole text, over quotes
+        // and markup, so TinyXML reads on where an XML reader would have stopped.
+        {"entity over an end tag", "<r><c n=\">\"/>&#x</r>x1;" + Nested(300) + "</r>", deep},
+        {"entity over a closing quote", "<r a=\"&#x\"x1;\">" + Nested(300) + "</r>", deep},
+        {"entity that is no number", "<r a=\"&#x\"y1;\">" + Nested(300) + "</r>", fine},
+        // In UTF-8 TinyXML passes over marks and white space between '<' and the name.
+        {"byte order mark after '<'", "\xEF\xBB\xBF<\xEF\xBB\xBF r>" + Nested(300) + "</r>", deep},
+        {"noncharacter after '<'", "\xEF\xBB\xBF<\xEF\xBF\xBE\nr>" + Nested(300) + "</r>", deep},
+        // TinyXML drops a '&' that starts no entity, and reads a hexadecimal one
+        // from its last 'x'.
+        {"declared UTF-8 with a stray '&'",
+         "<?xml encoding='UTF&-8'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
+        {"declared UTF-8 by an entity with two 'x'",
+         "<?xml encoding='UTF-&#xZx38;'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
         {"a character running past the end", "\xEF\xBB\xBF<r a='\xE2", XmlTextCheck::EndsInsideCharacter},
         {"null inside the root", std::string("<r>\0</r>", 8), XmlTextCheck::HoldsNullCharacter},
         {"null in a start tag", std::string("<r a=\"\0\"></r>", 13), XmlTextCheck::HoldsNullCharacter},
@@ -66,7 +82,24 @@ TEST(CheckXmlTextNesting, CountsOnlyTheLevelsTinyXmlBuilds) {
         {"CDATA opening right before an end tag's '>'", "<r></r<![CDATA[>", XmlTextCheck::CdataInEndTag},
         {"CDATA opening in a start tag", "<r><a <![CDATA[x]]></r>", fine},
     };
-    for (const auto& c : cases) EXPECT_EQ(CheckXmlTextNesting(c.text), c.check) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(CheckTextForTinyXml(c.text), c.check) << c.name;
+}
+
+TEST(CheckTextForTinyXml, RecordsTheStartTagsTinyXmlReads) {
+    const struct {
+        std::string text;
+        std::vector<size_t> startTags;
+    } cases[] = {
+        {"<r><a/>\n<!--<x>--><![CDATA[<y>]]><b c='<z>'></b></r><s/>", {0, 3, 33}},
+        {"<?xml version='1.0'?><r>&#x<a/>x1;<b/></r>", {21, 34}},
+        {"\xEF\xBB\xBF<\xEF\xBB\xBF r><a/></r>", {3, 10}},
+        {"<r>< a/></r>", {0}},
+    };
+    for (const auto& c : cases) {
+        std::vector<size_t> startTags;
+        EXPECT_EQ(CheckTextForTinyXml(c.text, XmlTextLimits(), &startTags), XmlTextCheck::Readable) << c.text;
+        EXPECT_EQ(startTags, c.startTags) << c.text;
+    }
 }
 
 // deepest: how deep the extraction recurses, found as the lowest limit on it
@@ -92,10 +125,10 @@ TEST(MeasureStreamedExtent, EndsWithTheFirstTopLevelElement) {
         XmlTextLimits limits;
         limits.elementNesting = c.deepest;
         limits.streamedNesting = c.deepest;
-        EXPECT_EQ(CheckXmlTextNesting(c.text, limits), XmlTextCheck::Readable) << shown;
+        EXPECT_EQ(CheckTextForTinyXml(c.text, limits), XmlTextCheck::Readable) << shown;
         if (c.deepest == 0) continue;
         limits.streamedNesting = c.deepest - 1;
-        EXPECT_EQ(CheckXmlTextNesting(c.text, limits), XmlTextCheck::NestedTooDeeply) << shown;
+        EXPECT_EQ(CheckTextForTinyXml(c.text, limits), XmlTextCheck::NestedTooDeeply) << shown;
     }
 }
 
