@@ -32,8 +32,7 @@ constexpr size_t kReadChunkSize = 64 * 1024;
 // The file as the reader reads it: whole, in text mode. Empty when it cannot be read.
 std::string ReadFileText(const std::string& path) {
     std::string text;
-    std::string openError;
-    std::FILE* file = OpenRegularFileForReading(path, openError);
+    std::FILE* file = OpenRegularFileForReading(path);
     if (file == nullptr) return text;
     std::vector<char> chunk(kReadChunkSize);
     size_t count;
