@@ -8,6 +8,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "cmdline_options.h"
+#include "saturating_int.h"
 
 namespace {
 

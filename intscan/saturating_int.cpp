@@ -26,3 +26,5 @@ ScannedInt ScanSaturatingInt(std::string_view text) {
     if (negative) return {true, magnitude >= kCap ? INT_MIN : static_cast<int>(-magnitude)};
     return {true, magnitude >= kCap ? INT_MAX : static_cast<int>(magnitude)};
 }
+
+int SaturatingAtoi(std::string_view text) { return ScanSaturatingInt(text).value; }

@@ -13,3 +13,6 @@ struct ScannedInt {
 // Leading white space (the C locale's), an optional sign, then the digits up to
 // the first byte that is not one; found only when there is at least one digit.
 ScannedInt ScanSaturatingInt(std::string_view text);
+
+// The C library's atoi, with saturation instead of its undefined overflow.
+int SaturatingAtoi(std::string_view text);

@@ -47,8 +47,6 @@ bool GetCmdLineOption(std::string commandLine, std::string option, std::string& 
     return true;
 }
 
-int SaturatingAtoi(const std::string& text) { return ScanSaturatingInt(text).value; }
-
 bool GetCmdLineOptionInt(std::string commandLine, std::string option, int& value) {
     std::string text;
     bool found = GetCmdLineOption(commandLine, option, text);

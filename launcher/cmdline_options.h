@@ -20,6 +20,3 @@ bool GetCmdLineOption(std::string commandLine, std::string option, std::string& 
 // held at INT_MIN or INT_MAX when it is beyond them. When not found, value keeps
 // what it held.
 bool GetCmdLineOptionInt(std::string commandLine, std::string option, int& value);
-
-// The C library's atoi, with saturation instead of its undefined overflow.
-int SaturatingAtoi(const std::string& text);

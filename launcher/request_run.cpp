@@ -8,6 +8,7 @@
 #include "date_time_parser.h"
 #include "platform.h"
 #include "run_log.h"
+#include "saturating_int.h"
 #include "site_config_reader.h"
 
 namespace {
@@ -51,9 +52,11 @@ int SearchTime(const std::string& dateText, const std::string& timeText) {
     return static_cast<int>(time);
 }
 
-// Ends the run with message, which shows the command line text.
-bool EndRun(const char* message, const std::string& commandLineText) {
-    EndRunWithMessage(message, commandLineText);
+// Ends the run: writes message, which shows the command line text, and closes
+// the log. False, for the caller to return.
+bool EndRunWithMessage(const char* message, const std::string& commandLineText) {
+    WriteLogLine(message, commandLineText.c_str());
+    CloseRunLog();
     return false;
 }
 
@@ -70,22 +73,22 @@ bool DecideRequest(const RequestText& request, TiXmlDocument& document) {
     const std::string& options = request.optionText;
     int cameraNumber = 0;
     if (!GetCmdLineOptionInt(options, "c", cameraNumber)) {
-        return EndRun(kCameraMissing, request.commandLineText);
+        return EndRunWithMessage(kCameraMissing, request.commandLineText);
     }
     const std::time_t now = std::time(nullptr);
 
     std::string serverText, dateText, beginText, endText;
     if (!GetCmdLineOption(options, "s", serverText)) {
-        return EndRun(kSystemMissing, request.commandLineText);
+        return EndRunWithMessage(kSystemMissing, request.commandLineText);
     }
     if (!GetCmdLineOption(options, "d", dateText)) {
-        return EndRun(kDateMissing, request.commandLineText);
+        return EndRunWithMessage(kDateMissing, request.commandLineText);
     }
     if (!GetCmdLineOption(options, "b", beginText)) {
-        return EndRun(kBeginMissing, request.commandLineText);
+        return EndRunWithMessage(kBeginMissing, request.commandLineText);
     }
     if (!GetCmdLineOption(options, "e", endText)) {
-        return EndRun(kEndMissing, request.commandLineText);
+        return EndRunWithMessage(kEndMissing, request.commandLineText);
     }
 
     std::string portText;

@@ -125,13 +125,12 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
 // Opens path for reading as text, but only when it is a regular file: a
 // directory, a named pipe or a device gives null, and the call never waits for
 // a writer or a device. The caller closes the stream with fclose. Null on
-// failure, with errorText set to the operating system's reason (or to "not a
-// regular file").
-std::FILE* OpenRegularFileForReading(const std::string& path, std::string& errorText);
+// failure.
+std::FILE* OpenRegularFileForReading(const std::string& path);
 
 // The size in bytes of the open file's contents on disk, in 64 bits on every
-// build. False on failure, with errorText set to the operating system's reason.
-bool GetOpenFileSize(std::FILE* file, std::uint64_t& size, std::string& errorText);
+// build. False on failure.
+bool GetOpenFileSize(std::FILE* file, std::uint64_t& size);
 
 // The calendar time of a local date and time, whose tm_isdst is not looked at.
 // A time that does not exist (skipped when daylight time begins) is read as

@@ -28,7 +28,6 @@ namespace {
 constexpr char kProcSelfExe[] = "/proc/self/exe";
 constexpr char kX11Library[] = "libX11.so.6";
 constexpr char kDisplayVariable[] = "DISPLAY";
-constexpr char kNotRegularFile[] = "not a regular file";
 constexpr char kNullDevice[] = "/dev/null";
 // What Windows reports for a machine without a display; also our fallback.
 constexpr VirtualScreen kNoDisplayScreen = {0, 0, 1024, 768};
@@ -279,35 +278,24 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
 
 // O_NONBLOCK keeps the open of a named pipe without a writer from waiting; the
 // descriptor is checked before any read, so nothing else is affected by it.
-std::FILE* OpenRegularFileForReading(const std::string& path, std::string& errorText) {
+std::FILE* OpenRegularFileForReading(const std::string& path) {
     int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (descriptor < 0) {
-        errorText = LastErrorText();
-        return nullptr;
-    }
+    if (descriptor < 0) return nullptr;
     struct stat status;
-    const bool statusRead = fstat(descriptor, &status) == 0;
-    if (!statusRead || !S_ISREG(status.st_mode)) {
-        errorText = statusRead ? kNotRegularFile : LastErrorText();
+    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
         close(descriptor);
         return nullptr;
     }
     int flags = fcntl(descriptor, F_GETFL);
     if (flags >= 0) fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
     std::FILE* file = fdopen(descriptor, "r");
-    if (file == nullptr) {
-        errorText = LastErrorText();
-        close(descriptor);
-    }
+    if (file == nullptr) close(descriptor);
     return file;
 }
 
-bool GetOpenFileSize(std::FILE* file, std::uint64_t& size, std::string& errorText) {
+bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
     struct stat status;
-    if (fstat(fileno(file), &status) != 0) {
-        errorText = LastErrorText();
-        return false;
-    }
+    if (fstat(fileno(file), &status) != 0) return false;
     size = static_cast<std::uint64_t>(status.st_size);
     return true;
 }

@@ -16,7 +16,6 @@ namespace {
 // MAX_PATH: the first try; the buffer grows while the path fills it.
 constexpr DWORD kFirstPathBufferSize = 260;
 constexpr int kTimeTextSize = 255;
-constexpr char kNotRegularFile[] = "not a regular file";
 
 std::string SystemErrorText(DWORD code) {
     char* message = nullptr;
@@ -283,44 +282,29 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
 // A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, and a pipe or
 // a device (NUL, CON, COM1) reports a type other than FILE_TYPE_DISK. The C
 // runtime then reads the handle in text mode, as fopen(path, "r") would.
-std::FILE* OpenRegularFileForReading(const std::string& path, std::string& errorText) {
+std::FILE* OpenRegularFileForReading(const std::string& path) {
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        errorText = SystemErrorText(GetLastError());
-        return nullptr;
-    }
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
     if (GetFileType(handle) != FILE_TYPE_DISK) {
-        errorText = kNotRegularFile;
         CloseHandle(handle);
         return nullptr;
     }
     int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_TEXT);
     if (descriptor < 0) {
-        errorText = LastErrorText();
         CloseHandle(handle);
         return nullptr;
     }
     std::FILE* file = _fdopen(descriptor, "r");
-    if (file == nullptr) {
-        errorText = LastErrorText();
-        _close(descriptor);
-    }
+    if (file == nullptr) _close(descriptor);
     return file;
 }
 
 // GetFileSizeEx, not the C runtime's ftell: its long is 32 bits on Windows.
-bool GetOpenFileSize(std::FILE* file, std::uint64_t& size, std::string& errorText) {
+bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
     intptr_t osHandle = _get_osfhandle(_fileno(file));
-    if (osHandle == -1) {
-        errorText = LastErrorText();
-        return false;
-    }
     LARGE_INTEGER length;
-    if (!GetFileSizeEx(reinterpret_cast<HANDLE>(osHandle), &length)) {
-        errorText = SystemErrorText(GetLastError());
-        return false;
-    }
+    if (osHandle == -1 || !GetFileSizeEx(reinterpret_cast<HANDLE>(osHandle), &length)) return false;
     size = static_cast<std::uint64_t>(length.QuadPart);
     return true;
 }

@@ -66,17 +66,14 @@ enum class FileText { Read, NotOpened, TooLarge };
 // The whole file as text (line ends as the C runtime's text mode gives them).
 // NotOpened when path is not a regular file that can be opened for reading.
 FileText ReadFileText(const std::string& path, std::string& text) {
-    // The run log's line names the file only, so the reason is not kept.
-    std::string openError;
-    std::FILE* file = OpenRegularFileForReading(path, openError);
+    std::FILE* file = OpenRegularFileForReading(path);
     if (file == nullptr) return FileText::NotOpened;
     text.clear();
     // The size on disk decides before anything is read; text mode can only make
     // the text shorter. A size the file does not tell leaves the bound on the
     // reading below, which also catches a file that grows while it is read.
     std::uint64_t size = 0;
-    std::string sizeError;
-    if (GetOpenFileSize(file, size, sizeError)) {
+    if (GetOpenFileSize(file, size)) {
         if (size > kMaxSiteFileSize) {
             std::fclose(file);
             return FileText::TooLarge;

@@ -7,7 +7,7 @@
 namespace {
 
 constexpr char kClientName[] = "norvclient.exe";
-constexpr char kBannerStart[] = "Kestrup v1.1.1.27804 executing at: ";
+constexpr char kBannerStart[] = "Kestrup v" KESTRUP_VERSION " executing at: ";
 
 ProgramsUnderTest programsUnderTest;
 

@@ -27,10 +27,6 @@ void WriteLogLine(const char* format, ...)
 #endif
     ;
 
-// Writes message with the command line text as its one argument, closes the
-// log, and gives the run's exit status, which is 0.
-int EndRunWithMessage(const char* message, const std::string& commandLineText);
-
 // Ends the log: a file gets the run's record and is closed; a record the file
 // refuses is written to standard error instead. Standard error is never closed.
 // The log is absent afterwards.

@@ -82,12 +82,6 @@ void WriteLogLine(const char* format, ...) {
     Write(text);
 }
 
-int EndRunWithMessage(const char* message, const std::string& commandLineText) {
-    WriteLogLine(message, commandLineText.c_str());
-    CloseRunLog();
-    return 0;
-}
-
 void CloseRunLog() {
     RunLog& log = TheRunLog();
     if (log.destination == Destination::File) {
