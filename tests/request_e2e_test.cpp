@@ -8,7 +8,12 @@
 #include <filesystem>
 #include <thread>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -58,10 +63,10 @@ public:
     std::string Log() const { return MaskedTimes(ReadFileBytes(File("Kestrup.log"))); }
 
     // The stand-in client's records, once `count` of them are complete (it runs
-    // on after the program has exited).
+    // on after the program has exited), waiting up to a minute for them.
     std::string ClientRecords(size_t count) const {
         std::string records;
-        for (int wait = 0; wait < 200; ++wait) {
+        for (int wait = 0; wait < 1200; ++wait) {
             records = ReadFileBytes(File(kClientRecord));
             if (Count(records, WithLineEnds("end\n")) >= count) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -467,8 +472,7 @@ TEST(RequestEndToEnd, AStaleTemporaryFileIsRemovedAndALiveOneKept) {
 
 #ifndef _WIN32
 // A document that is replaced keeps its mode, whatever the umask, and its owner
-// and group when the run may give them (as root). Windows keeps the access
-// control through ReplaceFileA, which Wine does not model.
+// and group when the run may give them (as root).
 TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
     const struct {
         mode_t mode;
@@ -498,29 +502,102 @@ TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
 }
 #endif
 
-// Runs that overlap append whole records and never leave a half-written document.
-TEST(RequestEndToEnd, TwelveRunsAtOnceLoseNothing) {
-    constexpr size_t kRuns = 12;
-    RequestDirectory directory;
+#ifdef _WIN32
+// The file's access control list as text, and its attributes.
+std::string AccessAndAttributes(const std::string& path) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    char* text = nullptr;
+    std::string access = "(unreadable)";
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &dacl, nullptr, &descriptor) == ERROR_SUCCESS &&
+        ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
+                                                             DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        access = text;
+        LocalFree(text);
+    }
+    if (descriptor != nullptr) LocalFree(descriptor);
+    return access + " attributes " + std::to_string(GetFileAttributesA(path.c_str()));
+}
+
+// A document that is replaced keeps its access control list, protected from
+// inheritance or not, and its attributes. Under Wine the list follows the Unix
+// mode, so one that lets everyone write is what a new file would not get.
+TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsAccessAndAttributes) {
+    const struct {
+        std::string access;  // empty: as the directory gives it
+        DWORD attributes;
+    } cases[] = {
+        {"D:(A;;FA;;;WD)", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE},
+        {"D:P(A;;FA;;;WD)", FILE_ATTRIBUTE_NORMAL},
+        {"", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY},
+    };
+    for (const auto& c : cases) {
+        RequestDirectory directory;
+        const std::string document = directory.File(kDocument);
+        WriteFileBytes(document, "earlier document\n");
+        WriteFileBytes(directory.File("new.txt"), "");
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!c.access.empty()) {
+            BOOL present = FALSE, defaulted = FALSE;
+            PACL dacl = nullptr;
+            SECURITY_DESCRIPTOR_CONTROL control = 0;
+            DWORD revision = 0;
+            ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                c.access.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
+            GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+            GetSecurityDescriptorControl(descriptor, &control, &revision);
+            const SECURITY_INFORMATION which =
+                DACL_SECURITY_INFORMATION |
+                ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
+                                               : UNPROTECTED_DACL_SECURITY_INFORMATION);
+            EXPECT_EQ(SetNamedSecurityInfoA(&std::string(document)[0], SE_FILE_OBJECT, which, nullptr,
+                                            nullptr, dacl, nullptr),
+                      static_cast<DWORD>(ERROR_SUCCESS));
+            LocalFree(descriptor);
+        }
+        ASSERT_TRUE(SetFileAttributesA(document.c_str(), c.attributes));
+        const std::string before = AccessAndAttributes(document);
+        EXPECT_NE(before, AccessAndAttributes(directory.File("new.txt"))) << "the case cannot fail";
+        directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
+        EXPECT_EQ(ReadFileBytes(document), WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")))
+            << before;
+        EXPECT_EQ(AccessAndAttributes(document), before);
+        directory.ClientRecords(1);
+        SetFileAttributesA(document.c_str(), FILE_ATTRIBUTE_NORMAL);  // so that the directory can go
+    }
+}
+#endif
+
+// Runs that overlap append whole records and never leave a half-written
+// document. Each client opens the document as it starts, while other runs are
+// replacing it: every one must find it there, and whole.
+TEST(RequestEndToEnd, ThirtyRunsAtOnceLoseNothing) {
+    constexpr size_t kRuns = 30;
+    constexpr int kRounds = 3;
     const std::vector<std::string> arguments = {"-c",       "7",  "-s",       "10.1.2.3", "-d",
                                                 "12252010", "-b", "10:30:00", "-e",       "11:00:00"};
-    std::vector<std::thread> runs;
-    for (size_t i = 0; i < kRuns; ++i) runs.emplace_back([&] { directory.Run(arguments); });
-    for (auto& run : runs) run.join();
-
-    std::string expectedLog;
-    for (size_t i = 0; i < kRuns; ++i) {
-        expectedLog += ExpectedRecord(directory.CommandLineText(arguments), kReadLines);
-    }
-    EXPECT_EQ(directory.Log(), expectedLog);
     const std::string document =
         Document(SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)),
                  "10.1.2.3", "Name=\"Lobby\"");
-    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
-    std::string expectedClients;
-    for (size_t i = 0; i < kRuns; ++i) expectedClients += ClientRecord(directory, document);
-    EXPECT_EQ(directory.ClientRecords(kRuns), expectedClients);
-    EXPECT_EQ(ListDirectory(directory.Path()).find(".tmp"), std::string::npos);
+    for (int round = 0; round < kRounds; ++round) {
+        RequestDirectory directory;
+        std::vector<std::thread> runs;
+        for (size_t i = 0; i < kRuns; ++i) runs.emplace_back([&] { directory.Run(arguments); });
+        for (auto& run : runs) run.join();
+
+        std::string expectedLog;
+        for (size_t i = 0; i < kRuns; ++i) {
+            expectedLog += ExpectedRecord(directory.CommandLineText(arguments), kReadLines);
+        }
+        EXPECT_EQ(directory.Log(), expectedLog) << "round " << round;
+        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document)) << "round " << round;
+        const std::string records = directory.ClientRecords(kRuns);
+        EXPECT_EQ(RequestDirectory::Count(records, ClientRecord(directory, document)), kRuns)
+            << "round " << round << ": " << RequestDirectory::Count(records, "(missing)")
+            << " found no document";
+        EXPECT_EQ(ListDirectory(directory.Path()).find(".tmp"), std::string::npos) << "round " << round;
+    }
 }
 
 }  // namespace
