@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include "planted_link.h"
 #include "platform.h"
 #include "prepared_run.h"
 #include "program_directory.h"
@@ -412,62 +413,69 @@ TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
     EXPECT_EQ(ListDirectory(deep), programName + "\n" + kDocument + "\n");
 }
 
-// The run's first temporary names are taken before it starts: natively by
-// symbolic links to a file that exists and to one that does not, under Windows by
-// files. The run takes another name and writes through none of them.
+// Before the run starts, its first temporary names and the document's own name
+// are links to a file outside the program directory, and to one that does not
+// exist. The run takes another name, writes through none of them, and leaves
+// the outside file whole and in its place.
 TEST(RequestEndToEnd, NamesTakenBeforeTheRunAreNeverWrittenThrough) {
-    const bool windows = WindowsBuild();
-    RequestDirectory directory;
-    const std::string existing = directory.File("existing.txt");
-    const std::string absent = directory.File("absent.txt");
-    WriteFileBytes(existing, "existing\n");
+    RequestDirectory directory("program");
+    const std::string outside = directory.Path() + "/../outside.txt";
+    const std::string absent = directory.Path() + "/../absent.txt";
+    WriteFileBytes(outside, "outside\n");
     const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
                                                 "live", "-b", "x",  "-e",       "y"};
-    std::vector<std::string> planted;
     ASSERT_TRUE(
         RunPreparedProgramAndWait(directory.Program(), arguments, directory.Path(), [&](unsigned long id) {
-            for (int attempt = 0; attempt < 2; ++attempt) {
-                planted.push_back(directory.File(TemporaryFileName(id, attempt)));
-                if (windows)
-                    WriteFileBytes(planted.back(), "planted\n");
-                else
-                    std::filesystem::create_symlink(attempt == 0 ? existing : absent, planted.back());
-            }
+            ASSERT_TRUE(PlantLink(directory.Path(), TemporaryFileName(id, 0), "../outside.txt"));
+            ASSERT_TRUE(PlantLink(directory.Path(), TemporaryFileName(id, 1), "../absent.txt"));
+            ASSERT_TRUE(PlantLink(directory.Path(), kDocument, "../outside.txt"));
         }));
     const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
-    EXPECT_EQ(ReadFileBytes(existing), "existing\n");
+    EXPECT_EQ(ReadFileBytes(outside), "outside\n");
     EXPECT_FALSE(FileExists(absent));
-    if (windows) {
-        EXPECT_EQ(ReadFileBytes(planted[0]) + ReadFileBytes(planted[1]), "planted\nplanted\n");
-    }
-    EXPECT_EQ(RequestDirectory::Count(ListDirectory(directory.Path()), ".tmp"), 2u);
+    // The planted links stay; Wine lists none that leads nowhere.
+    EXPECT_EQ(RequestDirectory::Count(ListDirectory(directory.Path()), ".tmp"), WindowsBuild() ? 1u : 2u);
 }
 
 // Temporary files of runs that were killed: one named for a process that has
 // ended goes; one named for a process still running (this test) stays, and so
-// does a name of another form.
+// does a name of another form. A link at a stale name stays, and so does the
+// file outside the program directory that it leads to.
 TEST(RequestEndToEnd, AStaleTemporaryFileIsRemovedAndALiveOneKept) {
-    RequestDirectory directory;
+    RequestDirectory directory("program");
+    const std::string outside = directory.Path() + "/../outside.txt";
+    WriteFileBytes(outside, "outside\n");
     unsigned long ended = 0;
     ASSERT_TRUE(RunPreparedProgramAndWait(directory.Program(), {"-v", "0"}, directory.Path(),
                                           [&](unsigned long id) { ended = id; }));
     const struct {
         std::string name;
+        bool link;  // to the outside file
         bool kept;
     } cases[] = {
-        {TemporaryFileName(ended, 0), false},
-        {TemporaryFileName(ended, 35), false},
-        {TemporaryFileName(CurrentProcessId(), 0), true},
-        {"x" + TemporaryFileName(ended, 0).substr(1), true},
+        {TemporaryFileName(ended, 0), false, false},
+        {TemporaryFileName(ended, 35), false, false},
+        {TemporaryFileName(CurrentProcessId(), 0), false, true},
+        {"x" + TemporaryFileName(ended, 0).substr(1), false, true},
+        {TemporaryFileName(ended, 1), true, true},
+        {TemporaryFileName(4, 0), true, true},
     };
-    for (const auto& c : cases) WriteFileBytes(directory.File(c.name), "stale\n");
+    for (const auto& c : cases) {
+        if (c.link) {
+            ASSERT_TRUE(PlantLink(directory.Path(), c.name, "../outside.txt")) << c.name;
+        } else {
+            WriteFileBytes(directory.File(c.name), "stale\n");
+        }
+    }
     directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
     const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
-    for (const auto& c : cases) EXPECT_EQ(FileExists(directory.File(c.name)), c.kept) << c.name;
+    const std::string listing = ListDirectory(directory.Path());
+    for (const auto& c : cases) EXPECT_EQ(listing.find(c.name) != std::string::npos, c.kept) << c.name;
+    EXPECT_EQ(ReadFileBytes(outside), "outside\n");
 }
 
 #ifndef _WIN32
