@@ -1,9 +1,10 @@
 // A stand-in for the video client, for the demo and the end-to-end tests. It
 // records how it was started and the client init document it was given (or
-// that it found none), in norvclient-started.txt beside itself, one record per start. It writes a line
-// to its standard output and error, which a caller of the launcher must never
-// see; with norvclient-linger beside it, it lives a few seconds before it
-// writes its record, as a real client lives on after the launcher has ended.
+// that it found none), in norvclient-started.txt beside itself, one record per
+// start. It writes a line to its standard output and error, which a caller of
+// the launcher must never see; with norvclient-linger beside it, it lives a few
+// seconds before it writes its record, as a real client lives on after the
+// launcher has ended.
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
