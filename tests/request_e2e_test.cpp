@@ -438,6 +438,7 @@ TEST(RequestEndToEnd, NamesTakenBeforeTheRunAreNeverWrittenThrough) {
     EXPECT_FALSE(FileExists(absent));
     // The planted links stay; Wine lists none that leads nowhere.
     EXPECT_EQ(RequestDirectory::Count(ListDirectory(directory.Path()), ".tmp"), WindowsBuild() ? 1u : 2u);
+    EXPECT_TRUE(RemovePlantedLinks(directory.Path()));
 }
 
 // Temporary files of runs that were killed: one named for a process that has
@@ -476,6 +477,7 @@ TEST(RequestEndToEnd, AStaleTemporaryFileIsRemovedAndALiveOneKept) {
     const std::string listing = ListDirectory(directory.Path());
     for (const auto& c : cases) EXPECT_EQ(listing.find(c.name) != std::string::npos, c.kept) << c.name;
     EXPECT_EQ(ReadFileBytes(outside), "outside\n");
+    EXPECT_TRUE(RemovePlantedLinks(directory.Path()));
 }
 
 #ifndef _WIN32

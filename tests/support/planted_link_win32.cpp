@@ -8,16 +8,12 @@ namespace {
 
 // Wine runs a Unix program named by its Unix path, in the Unix directory of the
 // working directory given, but gives no handle to wait on: the shell writes
-// ln's exit status into a marker file beside the link once it is done.
+// the command's exit status into a marker file once it is done.
 constexpr char kShell[] = "/bin/sh";
-constexpr char kMarkerEnd[] = ".planted";
+constexpr char kMarker[] = "host-command.status";
 
-}  // namespace
-
-bool PlantLink(const std::string& directory, const std::string& name, const std::string& target) {
-    const std::string marker = name + kMarkerEnd;
-    std::string commandLine =
-        std::string(kShell) + " -c \"ln -s -- '" + target + "' '" + name + "'; echo $? >'" + marker + "'\"";
+bool RunHostCommand(const std::string& directory, const std::string& command) {
+    std::string commandLine = std::string(kShell) + " -c \"" + command + "; echo $? >" + kMarker + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
@@ -27,7 +23,7 @@ bool PlantLink(const std::string& directory, const std::string& name, const std:
     }
     if (process.hProcess != nullptr) CloseHandle(process.hProcess);
     if (process.hThread != nullptr) CloseHandle(process.hThread);
-    const std::string markerPath = directory + "\\" + marker;
+    const std::string markerPath = directory + "\\" + kMarker;
     for (int wait = 0; wait < 200; ++wait) {
         std::string status;
         if (std::ifstream(markerPath) >> status) {
@@ -37,4 +33,14 @@ bool PlantLink(const std::string& directory, const std::string& name, const std:
         Sleep(50);
     }
     return false;
+}
+
+}  // namespace
+
+bool PlantLink(const std::string& directory, const std::string& name, const std::string& target) {
+    return RunHostCommand(directory, "ln -s -- '" + target + "' '" + name + "'");
+}
+
+bool RemovePlantedLinks(const std::string& directory) {
+    return RunHostCommand(directory, "find . -maxdepth 1 -type l -exec rm -f -- {} +");
 }
