@@ -549,21 +549,9 @@ TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsAccessAndAttributes) {
         WriteFileBytes(directory.File("new.txt"), "");
         PSECURITY_DESCRIPTOR descriptor = nullptr;
         if (!c.access.empty()) {
-            BOOL present = FALSE, defaulted = FALSE;
-            PACL dacl = nullptr;
-            SECURITY_DESCRIPTOR_CONTROL control = 0;
-            DWORD revision = 0;
             ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
                 c.access.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
-            GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
-            GetSecurityDescriptorControl(descriptor, &control, &revision);
-            const SECURITY_INFORMATION which =
-                DACL_SECURITY_INFORMATION |
-                ((control & SE_DACL_PROTECTED) ? PROTECTED_DACL_SECURITY_INFORMATION
-                                               : UNPROTECTED_DACL_SECURITY_INFORMATION);
-            EXPECT_EQ(SetNamedSecurityInfoA(&std::string(document)[0], SE_FILE_OBJECT, which, nullptr,
-                                            nullptr, dacl, nullptr),
-                      static_cast<DWORD>(ERROR_SUCCESS));
+            EXPECT_TRUE(SetFileSecurityA(document.c_str(), DACL_SECURITY_INFORMATION, descriptor));
             LocalFree(descriptor);
         }
         ASSERT_TRUE(SetFileAttributesA(document.c_str(), c.attributes));
