@@ -95,7 +95,8 @@ bool OwnerOfTemporaryName(const std::string& name, unsigned long& processId) {
 // behind; a later run removes it. A file stays while its owner still runs (it
 // may be writing it) and while that cannot be told; a process id that was used
 // again only keeps a stale file a while longer. Nothing here is a failure of the
-// write, so its errors are passed over.
+// write, so its errors are passed over; a name that cannot be told from a link
+// stays too (see RemoveFile).
 void RemoveStaleTemporaryFiles(const std::string& directory) {
     std::vector<std::string> names;
     std::string ignored;
@@ -117,15 +118,11 @@ std::string DirectoryPart(const std::string& outputPath) {
 // rename stays on one file system. A name that is taken, by a file of an earlier
 // run with the same process id or by anything planted there, is passed over for
 // the next try; null, with the reason, once every try is taken or on any other
-// failure. asidePath is a name of this process for the replaced document on its
-// way out, the one after the temporary file's: nobody but this process makes
-// such names.
-FILE* CreateTemporaryFile(const std::string& directory, std::string& path, std::string& asidePath,
-                          std::string& reason) {
+// failure.
+FILE* CreateTemporaryFile(const std::string& directory, std::string& path, std::string& reason) {
     const unsigned long owner = CurrentProcessId();
     for (unsigned long attempt = 0; attempt < kNameBase; ++attempt) {
         path = directory + TemporaryName(owner, attempt);
-        asidePath = directory + TemporaryName(owner, attempt + 1);
         bool nameTaken = false;
         if (FILE* file = CreateNewTextFile(path, nameTaken, reason)) return file;
         if (!nameTaken) break;
@@ -186,9 +183,8 @@ bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPat
     const std::string directory = DirectoryPart(outputPath);
     RemoveStaleTemporaryFiles(directory);
     std::string temporaryPath;
-    std::string asidePath;
     std::string reason;
-    FILE* file = CreateTemporaryFile(directory, temporaryPath, asidePath, reason);
+    FILE* file = CreateTemporaryFile(directory, temporaryPath, reason);
     if (file == nullptr) {
         LogWriteError(outputPath, document, reason);
         return false;
@@ -202,7 +198,7 @@ bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPat
         written = false;
         reason = LastErrorText();
     }
-    if (written && ReplaceFileInOneStep(temporaryPath, outputPath, asidePath, reason)) return true;
+    if (written && ReplaceFileInOneStep(temporaryPath, outputPath, reason)) return true;
     std::string ignored;
     RemoveFile(temporaryPath, ignored);
     LogWriteError(outputPath, document, reason);

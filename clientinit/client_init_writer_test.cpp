@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -286,11 +287,13 @@ TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
 }
 
 // What stands in the way: a missing directory, a directory where the document
-// goes, or directories under every name this process's temporary file may take. The error line
-// names the operating system's reason, the earlier document (if any) stays whole
-// and no stray file is left.
+// goes, directories under every name this process's temporary file may take,
+// or (on Windows, where an open file cannot be replaced) a read-only document
+// held open throughout. The error line names the operating system's reason, the
+// earlier document (if any) stays whole, read-only where it was, and no stray
+// file is left: the temporary file, read-only too, is removed as well.
 TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
-    enum class Obstacle { MissingDirectory, DirectoryAtTarget, DirectoryAtTemporaryFile };
+    enum class Obstacle { MissingDirectory, DirectoryAtTarget, DirectoryAtTemporaryFile, ReadOnlyHeldOpen };
     struct FailureCase {
         const char* label;
         Obstacle obstacle;
@@ -300,10 +303,13 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
         {"missing directory", Obstacle::MissingDirectory, false},
         {"directory at the target", Obstacle::DirectoryAtTarget, false},
         {"directories at every temporary name", Obstacle::DirectoryAtTemporaryFile, true},
+        {"read-only document held open", Obstacle::ReadOnlyHeldOpen, true},
     };
     const std::string earlier = "earlier document\n";
+    constexpr fs::perms kWritable = fs::perms::owner_write;
     StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
     for (const auto& c : cases) {
+        if (c.obstacle == Obstacle::ReadOnlyHeldOpen && !WindowsBuild()) continue;
         fs::remove_all(work);
         fs::create_directories(work);
         std::string target = documentPath;
@@ -323,8 +329,16 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
                 fs::create_directory(work / namesLeft.back());
             }
             break;
+        case Obstacle::ReadOnlyHeldOpen:
+            namesLeft = {kDocumentName};
+            break;
         }
         if (c.earlierDocument) WriteFileBytes(target, earlier);
+        std::ifstream holder;
+        if (c.obstacle == Obstacle::ReadOnlyHeldOpen) {
+            fs::permissions(target, kWritable, fs::perm_options::remove);
+            holder.open(target);
+        }
 
         EXPECT_FALSE(WriteClientInitDocument(target.c_str(), 7, "10.1.2.3", 1, 2, false)) << c.label;
 
@@ -347,6 +361,11 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
         EXPECT_EQ(NamesIn(work.string()), namesLeft) << c.label;
         if (c.earlierDocument) {
             EXPECT_EQ(ReadFileBytes(target), earlier) << c.label;
+        }
+        if (c.obstacle == Obstacle::ReadOnlyHeldOpen) {
+            EXPECT_EQ(fs::status(target).permissions() & kWritable, fs::perms::none) << c.label;
+            holder.close();
+            fs::permissions(target, kWritable, fs::perm_options::add);
         }
     }
 }

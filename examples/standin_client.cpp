@@ -1,14 +1,14 @@
 // A stand-in for the video client, for the demo and the end-to-end tests. It
-// records how it was started and the client init document it was given, in
-// norvclient-started.txt beside itself, one record per start. It writes a line
-// to its standard output and error, which a caller of the launcher must never
-// see; with norvclient-linger beside it, it lives a few seconds before it
-// writes its record, as a real client lives on after the launcher has ended.
+// records how it was started and the client init document it was given (or
+// that it found none), in norvclient-started.txt beside itself, one record per
+// start. It writes a line to its standard output and error, which a caller of
+// the launcher must never see; with norvclient-linger beside it, it lives a few
+// seconds before it writes its record, as a real client lives on after the
+// launcher has ended.
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <thread>
 
@@ -21,12 +21,22 @@ constexpr char kDocumentOption[] = "-F";
 constexpr char kLingerMarkerName[] = "norvclient-linger";
 constexpr std::chrono::seconds kLingerTime{3};
 
-// On Windows a file that is being replaced cannot be opened for a moment, so the
-// open is tried again for up to a second, as a real client would have to.
+// A document that is not there at all is recorded as missing at once: the
+// launcher replaces it in one step, so a client never finds the name empty. On
+// Windows a file that is being replaced may refuse the open for a moment, so
+// that is tried again for up to a second, as a real client would have to.
 std::string ReadFile(const std::string& path) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::ifstream in(path, std::ios::binary);
-        if (in) return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        errno = 0;
+        if (std::FILE* in = std::fopen(path.c_str(), "rb")) {
+            std::string text;
+            char buffer[4096];
+            for (std::size_t length; (length = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+                text.append(buffer, length);
+            std::fclose(in);
+            return text;
+        }
+        if (errno == ENOENT) return "(missing)\n";
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return "(cannot be read)\n";

@@ -42,16 +42,12 @@ VirtualScreen GetVirtualScreen();
 // The identifier of this process, for names that concurrent runs must not share.
 unsigned long CurrentProcessId();
 
-// Moves the file at fromPath over toPath in one step: a reader of toPath sees
-// either the old file or the new one, never a mixture. On Windows a file already
-// at toPath is replaced with ReplaceFileA, so the document keeps its access
-// control and attributes; the replaced file passes through asidePath, a name of
-// this process's own beside it (anything there is overwritten), and is removed
-// from there. Elsewhere the new file keeps its own permissions (see
-// GiveFileThePermissionsOf) and asidePath is not used. False on failure, with
-// errorText set to the operating system's reason.
-bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath,
-                          const std::string& asidePath, std::string& errorText);
+// Moves the file at fromPath over toPath in one step: a reader of toPath finds
+// either the old file or the new one, never a mixture and never none. The new
+// file keeps its own access and attributes (see GiveFileThePermissionsOf);
+// a read-only file at toPath is replaced too. False on failure, with errorText
+// set to the operating system's reason.
+bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText);
 
 // Creates path as a new file and opens it for writing text (the platform's line
 // ends). Anything already there, be it a file, a directory or a link, makes it
@@ -62,18 +58,22 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 // them could make the others can reach.
 std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText);
 
-// Gives the open file the permission bits, and where this process may, the owner
-// and group of the regular file at modelPath, so that a file renamed over it
-// later changes nobody's access. Nothing happens when there is no regular file
-// there, nor on Windows, where ReplaceFileInOneStep keeps the replaced file's. False when they cannot be read
-// or set, with errorText set to the operating system's reason; an owner or group this process may not give is
-// no failure.
+// Gives the open file the access of the regular file at modelPath, so that a
+// file renamed over it later changes nobody's access: natively the permission
+// bits, and where this process may, the owner and group; on Windows the access
+// control list and the attributes (read-only, hidden, system, archive, not
+// content-indexed). Nothing happens when there is no such file there, nor where
+// the name cannot be told from a link. False when they cannot be set, with
+// errorText set to the operating system's reason; an owner or group this process
+// may not give is no failure, nor on Windows an access control list that cannot
+// be read (the file keeps what it inherited).
 bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std::string& errorText);
 
 // The names of the regular files in directory, which is empty (the current
 // directory) or ends in the separator; directories, links and devices are left
-// out. False when it cannot be read, with errorText set to the operating
-// system's reason.
+// out, as far as the system tells them apart (a Unix link under Wine looks like
+// a plain file). False when it cannot be read, with errorText set to the
+// operating system's reason.
 bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names, std::string& errorText);
 
 // True only when no process with this identifier runs any more. Whatever cannot
@@ -81,8 +81,11 @@ bool ListRegularFiles(const std::string& directory, std::vector<std::string>& na
 // still running.
 bool ProcessHasEnded(unsigned long processId);
 
-// Removes the file at path. False on failure, with errorText set to the
-// operating system's reason.
+// Removes the file at path, never what a link at path leads to. Where a link
+// cannot be told from a file (Windows, where Wine shows Unix links as plain
+// files), only a plain file of path's directory with no other name is removed,
+// and anything else is left alone. False on failure or when left alone, with
+// errorText set to the reason.
 bool RemoveFile(const std::string& path, std::string& errorText);
 
 // The operating system's reason for the last failed C library call (errno).

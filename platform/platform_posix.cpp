@@ -114,9 +114,7 @@ unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); 
 
 std::string LastErrorText() { return std::strerror(errno); }
 
-// rename replaces toPath in one step and keeps nothing aside.
-bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, const std::string&,
-                          std::string& errorText) {
+bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText) {
     if (std::rename(fromPath.c_str(), toPath.c_str()) == 0) return true;
     errorText = LastErrorText();
     return false;
@@ -186,6 +184,7 @@ bool ProcessHasEnded(unsigned long processId) {
     return kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH;
 }
 
+// unlink removes the name itself: a link at it goes, never what it leads to.
 bool RemoveFile(const std::string& path, std::string& errorText) {
     if (unlink(path.c_str()) == 0) return true;
     errorText = LastErrorText();

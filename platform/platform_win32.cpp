@@ -3,12 +3,14 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
 #include <fcntl.h>
 #include <io.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -32,6 +34,97 @@ std::string SystemErrorText(DWORD code) {
     if (message != nullptr) LocalFree(message);
     if (text.empty()) text = "error " + std::to_string(code);
     return text;
+}
+
+// The attributes that a replaced document hands on to the file that replaces it.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr char kNotPlainFileOfDirectory[] = "not a plain file of its directory";
+
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using OwnedHandle = std::unique_ptr<void, HandleCloser>;
+
+OwnedHandle OwnHandle(HANDLE handle) {
+    return OwnedHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+// The path the system resolves an open file or directory to, links followed;
+// empty when it cannot tell.
+std::string FinalPath(HANDLE handle) {
+    std::vector<char> buffer(kFirstPathBufferSize);
+    for (;;) {
+        const DWORD size = static_cast<DWORD>(buffer.size());
+        const DWORD length =
+            GetFinalPathNameByHandleA(handle, buffer.data(), size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return std::string();
+        if (length < size) return std::string(buffer.data(), length);
+        buffer.resize(length);  // the size it needs, the terminating null included
+    }
+}
+
+// Opens path with the access asked, but only when it is a file this program may
+// act on: a plain disk file with no other name, which the system resolves to
+// this very name in this very directory. A link at the name resolves elsewhere
+// and is refused, whether the system marks it as a link or shows it as a plain
+// file (Wine shows a Unix link so, and opens and deletes what it leads to); so
+// are directories, devices and files with more than one name. Null, with the
+// reason, when refused or not opened; information then holds nothing of use.
+OwnedHandle OpenPlainFileOfItsDirectory(const std::string& path, DWORD access,
+                                        BY_HANDLE_FILE_INFORMATION& information, std::string& errorText) {
+    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    OwnedHandle file = OwnHandle(CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        errorText = SystemErrorText(GetLastError());
+        return nullptr;
+    }
+    constexpr DWORD kNotPlain =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &information) ||
+        (information.dwFileAttributes & kNotPlain) != 0 || information.nNumberOfLinks != 1) {
+        errorText = kNotPlainFileOfDirectory;
+        return nullptr;
+    }
+    // The directory is resolved too, so that a link or a short name on the way
+    // to it does not tell the file apart from itself.
+    const std::string::size_type separator = path.find_last_of("\\/");
+    const std::string directory = separator == std::string::npos ? "." : path.substr(0, separator + 1);
+    const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
+    OwnedHandle folder = OwnHandle(CreateFileA(directory.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::string expected = folder ? FinalPath(folder.get()) : std::string();
+    if (!expected.empty() && expected.back() != '\\') expected += '\\';
+    expected += name;
+    const std::string found = FinalPath(file.get());
+    if (!folder || found.empty() ||
+        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, found.data(), static_cast<int>(found.size()),
+                       expected.data(), static_cast<int>(expected.size())) != CSTR_EQUAL) {
+        errorText = kNotPlainFileOfDirectory;
+        return nullptr;
+    }
+    return file;
+}
+
+// Sets the kept ones of attributes on the open file, and clears the others of
+// them; its times stay as they are (zero in FILE_BASIC_INFO changes nothing).
+bool SetKeptAttributes(HANDLE file, DWORD attributes) {
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = attributes & kKeptAttributes;
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
+}
+
+// Windows refuses to replace a read-only file. Sets or clears the read-only
+// attribute of the document at path; true when it changed.
+bool ChangeReadOnlyAttribute(const std::string& path, bool readOnly) {
+    BY_HANDLE_FILE_INFORMATION information;
+    std::string ignored;
+    OwnedHandle document = OpenPlainFileOfItsDirectory(path, FILE_WRITE_ATTRIBUTES, information, ignored);
+    if (!document || ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) == readOnly)
+        return false;
+    return SetKeptAttributes(document.get(), information.dwFileAttributes ^ FILE_ATTRIBUTE_READONLY);
 }
 
 }  // namespace
@@ -81,56 +174,75 @@ unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
 std::string LastErrorText() { return std::strerror(errno); }
 
-// While another process has the target open (a client reading the previous
-// document, or another run replacing it), Windows refuses the replace for a
-// moment; it is tried again for up to two seconds before it counts as failed.
-// ReplaceFileA needs a file to replace, so where there is none (or a directory,
-// which a move refuses) the new file is moved instead; should ReplaceFileA fail after moving the old file
-// aside, the next try finds the name free and does the same.
-bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath,
-                          const std::string& asidePath, std::string& errorText) {
+// One MoveFileExA, so that a client opening the document at any moment finds
+// the old one or the new one. While another process has the document open (a
+// client reading the previous one, or another run replacing it), Windows
+// refuses the move for a moment; it is tried again for up to two seconds before
+// it counts as failed. A read-only document is made writable for the move (the
+// new file carries the attribute on), and read-only again if the move fails.
+bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText) {
     constexpr int kTries = 200;
     constexpr DWORD kPauseMilliseconds = 10;
     DWORD error = ERROR_SUCCESS;
+    bool madeWritable = false;
     for (int attempt = 0; attempt < kTries; ++attempt) {
-        const DWORD attributes = GetFileAttributesA(toPath.c_str());
-        const bool replacing =
-            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-        const BOOL done = replacing
-                              ? ReplaceFileA(toPath.c_str(), fromPath.c_str(), asidePath.c_str(),
-                                             REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)
-                              : MoveFileExA(fromPath.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING);
-        if (done) {
-            // A client still reading the old document shares it for deletion, or
-            // the replace would have been refused; a copy left behind anyway
-            // carries this process's name, and a later run removes it.
-            if (replacing) DeleteFileA(asidePath.c_str());
-            return true;
-        }
+        if (MoveFileExA(fromPath.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
         error = GetLastError();
-        if (replacing && error == ERROR_FILE_NOT_FOUND) continue;  // the document went in between
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION &&
-            error != ERROR_UNABLE_TO_REMOVE_REPLACED && error != ERROR_UNABLE_TO_MOVE_REPLACEMENT &&
-            error != ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-            break;
+        if (error == ERROR_ACCESS_DENIED && !madeWritable && ChangeReadOnlyAttribute(toPath, false)) {
+            madeWritable = true;
+            continue;
         }
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
         Sleep(kPauseMilliseconds);
     }
+    if (madeWritable) ChangeReadOnlyAttribute(toPath, true);
     errorText = SystemErrorText(error);
     return false;
 }
 
-// Nothing to do: ReplaceFileInOneStep keeps the replaced document's access.
-bool GiveFileThePermissionsOf(std::FILE*, const std::string&, std::string&) { return true; }
+// Through the new file's own handle, from a handle on the document that was
+// checked to be a plain file of the directory. A document that cannot be told
+// from a link gives nothing. The DACL keeps its protection from inheritance, or
+// the lack of it; where it cannot be read, the new file keeps the access it
+// inherited from the directory, and the run goes on.
+bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std::string& errorText) {
+    BY_HANDLE_FILE_INFORMATION information;
+    std::string ignored;
+    OwnedHandle model = OpenPlainFileOfItsDirectory(modelPath, READ_CONTROL, information, ignored);
+    if (!model) return true;
+    const HANDLE target = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(model.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
+                        nullptr, &descriptor) == ERROR_SUCCESS) {
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        const bool isProtected = GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+                                 (control & SE_DACL_PROTECTED) != 0;
+        const SECURITY_INFORMATION which =
+            DACL_SECURITY_INFORMATION |
+            (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        const DWORD result = SetSecurityInfo(target, SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
+        LocalFree(descriptor);
+        if (result != ERROR_SUCCESS) {
+            errorText = SystemErrorText(result);
+            return false;
+        }
+    }
+    if (SetKeptAttributes(target, information.dwFileAttributes)) return true;
+    errorText = SystemErrorText(GetLastError());
+    return false;
+}
 
 // Through CreateFileA, as ReplaceFileInOneStep and RemoveFile go through the
 // ANSI calls: the C runtime's fopen reaches paths longer than MAX_PATH under
 // Wine, where the others cannot, and a file it made there could never be
 // renamed or removed again. A directory, or a file that is being deleted, at the
 // name is refused as access denied: that name is taken too. The C runtime then
-// writes the handle in text mode.
+// writes the handle in text mode. WRITE_DAC lets GiveFileThePermissionsOf give
+// it the document's access.
 std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText) {
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | WRITE_DAC, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
@@ -144,14 +256,16 @@ std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::stri
     if (descriptor < 0) {
         errorText = LastErrorText();
         CloseHandle(handle);
-        DeleteFileA(path.c_str());
+        std::string ignored;
+        RemoveFile(path, ignored);
         return nullptr;
     }
     std::FILE* file = _fdopen(descriptor, "w");
     if (file == nullptr) {
         errorText = LastErrorText();
         _close(descriptor);
-        DeleteFileA(path.c_str());
+        std::string ignored;
+        RemoveFile(path, ignored);
     }
     return file;
 }
@@ -186,8 +300,21 @@ bool ProcessHasEnded(unsigned long processId) {
     return ended;
 }
 
+// Through a handle on the name itself, once it is checked to be a plain file of
+// its directory: DeleteFileA would remove what a link leads to where the system
+// shows the link as a plain file. A read-only file would refuse to go, so that
+// attribute is cleared first.
 bool RemoveFile(const std::string& path, std::string& errorText) {
-    if (DeleteFileA(path.c_str())) return true;
+    BY_HANDLE_FILE_INFORMATION information;
+    OwnedHandle file =
+        OpenPlainFileOfItsDirectory(path, DELETE | FILE_WRITE_ATTRIBUTES, information, errorText);
+    if (!file) return false;
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        SetKeptAttributes(file.get(), information.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    if (SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition))
+        return true;
     errorText = SystemErrorText(GetLastError());
     return false;
 }

@@ -9,13 +9,19 @@
 #include <filesystem>
 #include <thread>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 #include <gtest/gtest.h>
 
+#include "planted_link.h"
 #include "platform.h"
 #include "prepared_run.h"
 #include "program_directory.h"
@@ -59,10 +65,10 @@ public:
     std::string Log() const { return MaskedTimes(ReadFileBytes(File("Kestrup.log"))); }
 
     // The stand-in client's records, once `count` of them are complete (it runs
-    // on after the program has exited).
+    // on after the program has exited), waiting up to a minute for them.
     std::string ClientRecords(size_t count) const {
         std::string records;
-        for (int wait = 0; wait < 200; ++wait) {
+        for (int wait = 0; wait < 1200; ++wait) {
             records = ReadFileBytes(File(kClientRecord));
             if (Count(records, WithLineEnds("end\n")) >= count) break;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -461,68 +467,76 @@ TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
     EXPECT_EQ(ListDirectory(deep), programName + "\n" + kDocument + "\n");
 }
 
-// The run's first temporary names are taken before it starts: natively by
-// symbolic links to a file that exists and to one that does not, under Windows by
-// files. The run takes another name and writes through none of them.
+// Before the run starts, its first temporary names and the document's own name
+// are links to a file outside the program directory, and to one that does not
+// exist. The run takes another name, writes through none of them, and leaves
+// the outside file whole and in its place.
 TEST(RequestEndToEnd, NamesTakenBeforeTheRunAreNeverWrittenThrough) {
-    const bool windows = WindowsBuild();
-    RequestDirectory directory;
-    const std::string existing = directory.File("existing.txt");
-    const std::string absent = directory.File("absent.txt");
-    WriteFileBytes(existing, "existing\n");
+    RequestDirectory directory("program");
+    const std::string outside = directory.Path() + "/../outside.txt";
+    const std::string absent = directory.Path() + "/../absent.txt";
+    WriteFileBytes(outside, "outside\n");
     const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
                                                 "live", "-b", "x",  "-e",       "y"};
-    std::vector<std::string> planted;
     ASSERT_TRUE(
         RunPreparedProgramAndWait(directory.Program(), arguments, directory.Path(), [&](unsigned long id) {
-            for (int attempt = 0; attempt < 2; ++attempt) {
-                planted.push_back(directory.File(TemporaryFileName(id, attempt)));
-                if (windows)
-                    WriteFileBytes(planted.back(), "planted\n");
-                else
-                    std::filesystem::create_symlink(attempt == 0 ? existing : absent, planted.back());
-            }
+            ASSERT_TRUE(PlantLink(directory.Path(), TemporaryFileName(id, 0), "../outside.txt"));
+            ASSERT_TRUE(PlantLink(directory.Path(), TemporaryFileName(id, 1), "../absent.txt"));
+            ASSERT_TRUE(PlantLink(directory.Path(), kDocument, "../outside.txt"));
         }));
     const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
-    EXPECT_EQ(ReadFileBytes(existing), "existing\n");
+    EXPECT_EQ(ReadFileBytes(outside), "outside\n");
     EXPECT_FALSE(FileExists(absent));
-    if (windows) {
-        EXPECT_EQ(ReadFileBytes(planted[0]) + ReadFileBytes(planted[1]), "planted\nplanted\n");
-    }
-    EXPECT_EQ(RequestDirectory::Count(ListDirectory(directory.Path()), ".tmp"), 2u);
+    // The planted links stay; Wine lists none that leads nowhere.
+    EXPECT_EQ(RequestDirectory::Count(ListDirectory(directory.Path()), ".tmp"), WindowsBuild() ? 1u : 2u);
+    EXPECT_TRUE(RemovePlantedLinks(directory.Path()));
 }
 
 // Temporary files of runs that were killed: one named for a process that has
 // ended goes; one named for a process still running (this test) stays, and so
-// does a name of another form.
+// does a name of another form. A link at a stale name stays, and so does the
+// file outside the program directory that it leads to.
 TEST(RequestEndToEnd, AStaleTemporaryFileIsRemovedAndALiveOneKept) {
-    RequestDirectory directory;
+    RequestDirectory directory("program");
+    const std::string outside = directory.Path() + "/../outside.txt";
+    WriteFileBytes(outside, "outside\n");
     unsigned long ended = 0;
     ASSERT_TRUE(RunPreparedProgramAndWait(directory.Program(), {"-v", "0"}, directory.Path(),
                                           [&](unsigned long id) { ended = id; }));
     const struct {
         std::string name;
+        bool link;  // to the outside file
         bool kept;
     } cases[] = {
-        {TemporaryFileName(ended, 0), false},
-        {TemporaryFileName(ended, 35), false},
-        {TemporaryFileName(CurrentProcessId(), 0), true},
-        {"x" + TemporaryFileName(ended, 0).substr(1), true},
+        {TemporaryFileName(ended, 0), false, false},
+        {TemporaryFileName(ended, 35), false, false},
+        {TemporaryFileName(CurrentProcessId(), 0), false, true},
+        {"x" + TemporaryFileName(ended, 0).substr(1), false, true},
+        {TemporaryFileName(ended, 1), true, true},
+        {TemporaryFileName(4, 0), true, true},
     };
-    for (const auto& c : cases) WriteFileBytes(directory.File(c.name), "stale\n");
+    for (const auto& c : cases) {
+        if (c.link) {
+            ASSERT_TRUE(PlantLink(directory.Path(), c.name, "../outside.txt")) << c.name;
+        } else {
+            WriteFileBytes(directory.File(c.name), "stale\n");
+        }
+    }
     directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
     const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
-    for (const auto& c : cases) EXPECT_EQ(FileExists(directory.File(c.name)), c.kept) << c.name;
+    const std::string listing = ListDirectory(directory.Path());
+    for (const auto& c : cases) EXPECT_EQ(listing.find(c.name) != std::string::npos, c.kept) << c.name;
+    EXPECT_EQ(ReadFileBytes(outside), "outside\n");
+    EXPECT_TRUE(RemovePlantedLinks(directory.Path()));
 }
 
 #ifndef _WIN32
 // A document that is replaced keeps its mode, whatever the umask, and its owner
-// and group when the run may give them (as root). Windows keeps the access
-// control through ReplaceFileA, which Wine does not model.
+// and group when the run may give them (as root).
 TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
     const struct {
         mode_t mode;
@@ -552,29 +566,90 @@ TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
 }
 #endif
 
-// Runs that overlap append whole records and never leave a half-written document.
-TEST(RequestEndToEnd, TwelveRunsAtOnceLoseNothing) {
-    constexpr size_t kRuns = 12;
-    RequestDirectory directory;
+#ifdef _WIN32
+// The file's access control list as text, and its attributes.
+std::string AccessAndAttributes(const std::string& path) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    char* text = nullptr;
+    std::string access = "(unreadable)";
+    if (GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &dacl, nullptr, &descriptor) == ERROR_SUCCESS &&
+        ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
+                                                             DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        access = text;
+        LocalFree(text);
+    }
+    if (descriptor != nullptr) LocalFree(descriptor);
+    return access + " attributes " + std::to_string(GetFileAttributesA(path.c_str()));
+}
+
+// A document that is replaced keeps its access control list, protected from
+// inheritance or not, and its attributes. Under Wine the list follows the Unix
+// mode, so one that lets everyone write is what a new file would not get.
+TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsAccessAndAttributes) {
+    const struct {
+        std::string access;  // empty: as the directory gives it
+        DWORD attributes;
+    } cases[] = {
+        {"D:(A;;FA;;;WD)", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE},
+        {"D:P(A;;FA;;;WD)", FILE_ATTRIBUTE_NORMAL},
+        {"", FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY},
+    };
+    for (const auto& c : cases) {
+        RequestDirectory directory;
+        const std::string document = directory.File(kDocument);
+        WriteFileBytes(document, "earlier document\n");
+        WriteFileBytes(directory.File("new.txt"), "");
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!c.access.empty()) {
+            ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+                c.access.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
+            EXPECT_TRUE(SetFileSecurityA(document.c_str(), DACL_SECURITY_INFORMATION, descriptor));
+            LocalFree(descriptor);
+        }
+        ASSERT_TRUE(SetFileAttributesA(document.c_str(), c.attributes));
+        const std::string before = AccessAndAttributes(document);
+        EXPECT_NE(before, AccessAndAttributes(directory.File("new.txt"))) << "the case cannot fail";
+        directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
+        EXPECT_EQ(ReadFileBytes(document), WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")))
+            << before;
+        EXPECT_EQ(AccessAndAttributes(document), before);
+        directory.ClientRecords(1);
+        SetFileAttributesA(document.c_str(), FILE_ATTRIBUTE_NORMAL);  // so that the directory can go
+    }
+}
+#endif
+
+// Runs that overlap append whole records and never leave a half-written
+// document. Each client opens the document as it starts, while other runs are
+// replacing it: every one must find it there, and whole.
+TEST(RequestEndToEnd, ThirtyRunsAtOnceLoseNothing) {
+    constexpr size_t kRuns = 30;
+    constexpr int kRounds = 3;
     const std::vector<std::string> arguments = {"-c",       "7",  "-s",       "10.1.2.3", "-d",
                                                 "12252010", "-b", "10:30:00", "-e",       "11:00:00"};
-    std::vector<std::thread> runs;
-    for (size_t i = 0; i < kRuns; ++i) runs.emplace_back([&] { directory.Run(arguments); });
-    for (auto& run : runs) run.join();
-
-    std::string expectedLog;
-    for (size_t i = 0; i < kRuns; ++i) {
-        expectedLog += ExpectedRecord(directory.CommandLineText(arguments), kReadLines);
-    }
-    EXPECT_EQ(directory.Log(), expectedLog);
     const std::string document =
         Document(SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)),
                  "10.1.2.3", "Name=\"Lobby\"");
-    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
-    std::string expectedClients;
-    for (size_t i = 0; i < kRuns; ++i) expectedClients += ClientRecord(directory, document);
-    EXPECT_EQ(directory.ClientRecords(kRuns), expectedClients);
-    EXPECT_EQ(ListDirectory(directory.Path()).find(".tmp"), std::string::npos);
+    for (int round = 0; round < kRounds; ++round) {
+        RequestDirectory directory;
+        std::vector<std::thread> runs;
+        for (size_t i = 0; i < kRuns; ++i) runs.emplace_back([&] { directory.Run(arguments); });
+        for (auto& run : runs) run.join();
+
+        std::string expectedLog;
+        for (size_t i = 0; i < kRuns; ++i) {
+            expectedLog += ExpectedRecord(directory.CommandLineText(arguments), kReadLines);
+        }
+        EXPECT_EQ(directory.Log(), expectedLog) << "round " << round;
+        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document)) << "round " << round;
+        const std::string records = directory.ClientRecords(kRuns);
+        EXPECT_EQ(RequestDirectory::Count(records, ClientRecord(directory, document)), kRuns)
+            << "round " << round << ": " << RequestDirectory::Count(records, "(missing)")
+            << " found no document";
+        EXPECT_EQ(ListDirectory(directory.Path()).find(".tmp"), std::string::npos) << "round " << round;
+    }
 }
 
 }  // namespace
