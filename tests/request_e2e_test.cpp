@@ -141,6 +141,29 @@ std::string ClientRecord(const RequestDirectory& directory, const std::string& d
                         "\nargument: -FnVCmdLine.xml\ndocument:\n" + document + "end\n");
 }
 
+// A search request of camera 7 at these times: the lines logged before the
+// reading's own, and the Start and End written.
+struct TimeCase {
+    std::string date, begin, end;
+    std::string lines;
+    int start, finish;
+};
+
+void ExpectSearchTimes(const std::vector<TimeCase>& cases) {
+    for (const auto& c : cases) {
+        RequestDirectory directory;
+        const std::vector<std::string> arguments = {"-c",   "7",  "-s",    "10.1.2.3", "-d",
+                                                    c.date, "-b", c.begin, "-e",       c.end};
+        const std::string commandLine = directory.CommandLineText(arguments);
+        directory.Run(arguments);
+        EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, c.lines + kReadLines)) << commandLine;
+        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)),
+                  WithLineEnds(Document(SearchMode(c.start, c.finish), "10.1.2.3", "Name=\"Lobby\"")))
+            << commandLine;
+        directory.ClientRecords(1);
+    }
+}
+
 TEST(RequestEndToEnd, AMissingOptionEndsTheRunWithItsMessage) {
     struct {
         std::vector<std::string> arguments;
@@ -242,11 +265,7 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
 // Dates and times the parser cannot read in full, or that fall outside signed
 // 32-bit calendar time, are logged; the run goes on with what was read.
 TEST(RequestEndToEnd, UnreadableAndOutOfRangeTimesAreLogged) {
-    struct {
-        std::string date, begin, end;
-        std::string lines;
-        int start, finish;
-    } cases[] = {
+    const std::vector<TimeCase> cases = {
         {"LIVE", "10:30:00", "11:00:00",
          "Search date and time LIVE10:30:00 could not be read in full\n"
          "Search date and time LIVE10:30:00 is outside the supported range\n"
@@ -262,17 +281,7 @@ TEST(RequestEndToEnd, UnreadableAndOutOfRangeTimesAreLogged) {
          "Search date and time 0101204011:00:00 is outside the supported range\n",
          -1, -1},
     };
-    for (const auto& c : cases) {
-        RequestDirectory directory;
-        const std::vector<std::string> arguments = {"-c",   "7",  "-s",    "10.1.2.3", "-d",
-                                                    c.date, "-b", c.begin, "-e",       c.end};
-        const std::string commandLine = directory.CommandLineText(arguments);
-        directory.Run(arguments);
-        EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, c.lines + kReadLines)) << commandLine;
-        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)),
-                  WithLineEnds(Document(SearchMode(c.start, c.finish), "10.1.2.3", "Name=\"Lobby\"")))
-            << commandLine;
-    }
+    ExpectSearchTimes(cases);
 }
 
 // New York in 2021: standard time is UTC-5 and daylight time UTC-4. On 14 March
@@ -287,31 +296,17 @@ TEST(RequestEndToEnd, TimesAroundTheDaylightChangesReadTheSameOnBothBuilds) {
     const std::string restoredZone = earlierZone != nullptr ? earlierZone : "";
     // The Windows C runtime takes TZ as a rule (names and offset), not a zone's name.
     SetEnvironment("TZ", WindowsBuild() ? "EST5EDT" : "America/New_York");
-    const struct {
-        std::string date, begin, end;
-        int start, finish;
-    } cases[] = {
-        {"03142021", "01:59:59", "03:00:00", 1615705199, 1615705200},  // 06:59:59, 07:00:00
-        {"03142021", "02:30:00", "03:30:00", 1615703400, 1615707000},  // 06:30:00, 07:30:00
-        {"03142021", "12:00:00", "02:00:00", 1615737600, 1615701600},  // 16:00:00, 06:00:00
-        {"11072021", "00:59:59", "02:00:00", 1636261199, 1636268400},  // 04:59:59, 07:00:00
-        {"11072021", "01:00:00", "01:59:59", 1636264800, 1636268399},  // 06:00:00, 06:59:59
-        {"11072021", "01:30:00", "01:30:00", 1636266600, 1636266600},  // 06:30:00, 06:30:00
-        {"11072021", "12:00:00", "01:30:00", 1636304400, 1636266600},  // 17:00:00, 06:30:00
-        {"11072021", "00:00:00", "01:30:00", 1636257600, 1636266600},  // 04:00:00, 06:30:00
+    const std::vector<TimeCase> cases = {
+        {"03142021", "01:59:59", "03:00:00", "", 1615705199, 1615705200},  // 06:59:59, 07:00:00
+        {"03142021", "02:30:00", "03:30:00", "", 1615703400, 1615707000},  // 06:30:00, 07:30:00
+        {"03142021", "12:00:00", "02:00:00", "", 1615737600, 1615701600},  // 16:00:00, 06:00:00
+        {"11072021", "00:59:59", "02:00:00", "", 1636261199, 1636268400},  // 04:59:59, 07:00:00
+        {"11072021", "01:00:00", "01:59:59", "", 1636264800, 1636268399},  // 06:00:00, 06:59:59
+        {"11072021", "01:30:00", "01:30:00", "", 1636266600, 1636266600},  // 06:30:00, 06:30:00
+        {"11072021", "12:00:00", "01:30:00", "", 1636304400, 1636266600},  // 17:00:00, 06:30:00
+        {"11072021", "00:00:00", "01:30:00", "", 1636257600, 1636266600},  // 04:00:00, 06:30:00
     };
-    for (const auto& c : cases) {
-        RequestDirectory directory;
-        const std::vector<std::string> arguments = {"-c",   "7",  "-s",    "10.1.2.3", "-d",
-                                                    c.date, "-b", c.begin, "-e",       c.end};
-        const std::string commandLine = directory.CommandLineText(arguments);
-        directory.Run(arguments);
-        EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, kReadLines)) << commandLine;
-        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)),
-                  WithLineEnds(Document(SearchMode(c.start, c.finish), "10.1.2.3", "Name=\"Lobby\"")))
-            << commandLine;
-        directory.ClientRecords(1);
-    }
+    ExpectSearchTimes(cases);
     SetEnvironment("TZ", restoredZone);
 }
 
