@@ -99,12 +99,10 @@ bool OwnerOfTemporaryName(const std::string& name, unsigned long& processId) {
 // stays too (see RemoveFile).
 void RemoveStaleTemporaryFiles(const std::string& directory) {
     std::vector<std::string> names;
-    std::string ignored;
-    if (!ListRegularFiles(directory, names, ignored)) return;
+    if (!ListRegularFiles(directory, names)) return;
     for (const std::string& name : names) {
         unsigned long owner = 0;
-        if (OwnerOfTemporaryName(name, owner) && ProcessHasEnded(owner))
-            RemoveFile(directory + name, ignored);
+        if (OwnerOfTemporaryName(name, owner) && ProcessHasEnded(owner)) RemoveFile(directory + name);
     }
 }
 
@@ -199,8 +197,7 @@ bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPat
         reason = LastErrorText();
     }
     if (written && ReplaceFileInOneStep(temporaryPath, outputPath, reason)) return true;
-    std::string ignored;
-    RemoveFile(temporaryPath, ignored);
+    RemoveFile(temporaryPath);
     LogWriteError(outputPath, document, reason);
     return false;
 }

@@ -46,8 +46,7 @@ std::string ReadFile(const std::string& path) {
 
 int main(int argc, char* argv[]) {
     std::string ownPath;
-    std::string errorText;
-    if (!GetRunningProgramPath(ownPath, errorText)) return 1;
+    if (!GetRunningProgramPath(ownPath)) return 1;
     const std::string ownDirectory = ownPath.substr(0, ownPath.rfind(PathSeparator()));
     std::fputs("stand-in client: standard output\n", stdout);
     std::fputs("stand-in client: standard error\n", stderr);
@@ -77,6 +76,6 @@ int main(int argc, char* argv[]) {
         std::this_thread::sleep_for(kLingerTime);
     }
 
-    AppendFilePointer file = OpenAppendFile(ownDirectory + PathSeparator() + kRecordName, errorText);
-    return file && AppendToFile(*file, record, errorText) ? 0 : 1;
+    AppendFilePointer file = OpenAppendFile(ownDirectory + PathSeparator() + kRecordName);
+    return file && AppendToFile(*file, record) ? 0 : 1;
 }

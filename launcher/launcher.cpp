@@ -43,8 +43,7 @@ void PrintUsage(const std::string& defaultLogPath) {
 // means the current directory.
 std::string FindProgramDirectory(const char* argumentZero) {
     std::string path;
-    std::string errorText;
-    if (!GetRunningProgramPath(path, errorText) && argumentZero != nullptr) path = argumentZero;
+    if (!GetRunningProgramPath(path) && argumentZero != nullptr) path = argumentZero;
     auto end = path.rfind(PathSeparator());
     if (end == std::string::npos) return ".";
     return path.substr(0, end);

@@ -30,12 +30,11 @@ constexpr char kNotReadInFull[] = "Search date and time %s could not be read in 
 constexpr char kOutOfRange[] = "Search date and time %s is outside the supported range\n";
 constexpr char kClientNotStarted[] = "Could not start client %s: %s\n";
 
-// Calendar times travel as signed 32-bit seconds; one beyond that is -1, the
-// value that already stands for "no time".
-int ToCalendarTime32(std::time_t time) {
-    if (time < INT32_MIN || time > INT32_MAX) return -1;
-    return static_cast<int>(time);
-}
+// Calendar times travel as signed 32-bit seconds.
+bool FitsCalendarTime32(std::time_t time) { return time >= INT32_MIN && time <= INT32_MAX; }
+
+// One beyond that range is -1, the value that already stands for "no time".
+int ToCalendarTime32(std::time_t time) { return FitsCalendarTime32(time) ? static_cast<int>(time) : -1; }
 
 // The date text joined with a time text, parsed and converted to local calendar
 // time. Text the parser could not read leaves its fields 0, as they started.
@@ -45,7 +44,7 @@ int SearchTime(const std::string& dateText, const std::string& timeText) {
     const char* end = ParseDateTime(joined.c_str(), kDateTimeFormat, &record);
     if (end == nullptr || *end != '\0') WriteLogLine(kNotReadInFull, joined.c_str());
     std::time_t time = 0;
-    if (!MakeLocalCalendarTime(record, time) || time < INT32_MIN || time > INT32_MAX) {
+    if (!MakeLocalCalendarTime(record, time) || !FitsCalendarTime32(time)) {
         WriteLogLine(kOutOfRange, joined.c_str());
         return -1;
     }

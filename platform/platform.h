@@ -19,9 +19,8 @@
 void KeepLargeBlocksInHeap();
 
 // Full path of the running program file, as the operating system reports it.
-// False when it cannot be obtained, with errorText set to the operating
-// system's reason.
-bool GetRunningProgramPath(std::string& path, std::string& errorText);
+// False when it cannot be obtained.
+bool GetRunningProgramPath(std::string& path);
 
 // The separator between a directory and a name in the paths this program forms.
 char PathSeparator();
@@ -72,9 +71,8 @@ bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std
 // The names of the regular files in directory, which is empty (the current
 // directory) or ends in the separator; directories, links and devices are left
 // out, as far as the system tells them apart (a Unix link under Wine looks like
-// a plain file). False when it cannot be read, with errorText set to the
-// operating system's reason.
-bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names, std::string& errorText);
+// a plain file). False when it cannot be read.
+bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names);
 
 // True only when no process with this identifier runs any more. Whatever cannot
 // be told for sure (no such identifier at all, no permission to look) counts as
@@ -84,9 +82,8 @@ bool ProcessHasEnded(unsigned long processId);
 // Removes the file at path, never what a link at path leads to. Where a link
 // cannot be told from a file (Windows, where Wine shows Unix links as plain
 // files), only a plain file of path's directory with no other name is removed,
-// and anything else is left alone. False on failure or when left alone, with
-// errorText set to the reason.
-bool RemoveFile(const std::string& path, std::string& errorText);
+// and anything else is left alone. False on failure or when left alone.
+bool RemoveFile(const std::string& path);
 
 // The operating system's reason for the last failed C library call (errno).
 std::string LastErrorText();
@@ -99,15 +96,14 @@ struct AppendFileCloser {
 };
 using AppendFilePointer = std::unique_ptr<AppendFile, AppendFileCloser>;
 
-// Null when the file cannot be opened (or created) for appending, with
-// errorText set to the operating system's reason.
-AppendFilePointer OpenAppendFile(const std::string& path, std::string& errorText);
+// Null when the file cannot be opened (or created) for appending.
+AppendFilePointer OpenAppendFile(const std::string& path);
 
 // Appends text, whose lines end in '\n', in one write at the current end of the
 // file, with each line end in the platform's text form. False when the file
-// refuses it (a full disk, for one), with errorText set to the reason; part of
-// the text may then have been written.
-bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorText);
+// refuses it (a full disk, for one); part of the text may then have been
+// written.
+bool AppendToFile(AppendFile& file, const std::string& text);
 
 // Whether "/" marks an option on the command line, beside "-". Not where an
 // absolute path begins with "/": such a path would be read as an option.

@@ -43,14 +43,11 @@ void KeepLargeBlocksInHeap() {
 #endif
 }
 
-bool GetRunningProgramPath(std::string& path, std::string& errorText) {
+bool GetRunningProgramPath(std::string& path) {
     std::vector<char> buffer(256);
     for (;;) {
         ssize_t length = readlink(kProcSelfExe, buffer.data(), buffer.size());
-        if (length < 0) {
-            errorText = LastErrorText();
-            return false;
-        }
+        if (length < 0) return false;
         if (static_cast<size_t>(length) < buffer.size()) {
             path.assign(buffer.data(), static_cast<size_t>(length));
             return true;
@@ -156,12 +153,9 @@ bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std
     return false;
 }
 
-bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names, std::string& errorText) {
+bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names) {
     DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
-    if (listing == nullptr) {
-        errorText = LastErrorText();
-        return false;
-    }
+    if (listing == nullptr) return false;
     while (const dirent* entry = readdir(listing)) {
         bool regular = entry->d_type == DT_REG;
         struct stat status;
@@ -185,11 +179,7 @@ bool ProcessHasEnded(unsigned long processId) {
 }
 
 // unlink removes the name itself: a link at it goes, never what it leads to.
-bool RemoveFile(const std::string& path, std::string& errorText) {
-    if (unlink(path.c_str()) == 0) return true;
-    errorText = LastErrorText();
-    return false;
-}
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 struct AppendFile {
     explicit AppendFile(int openDescriptor) : descriptor(openDescriptor) {}
@@ -204,26 +194,22 @@ void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
 
 // O_APPEND moves to the end and writes in one step, so records of runs that
 // overlap stay whole. O_NONBLOCK keeps a named pipe from stalling the open.
-AppendFilePointer OpenAppendFile(const std::string& path, std::string& errorText) {
+AppendFilePointer OpenAppendFile(const std::string& path) {
     int descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-    if (descriptor < 0) {
-        errorText = LastErrorText();
-        return nullptr;
-    }
+    if (descriptor < 0) return nullptr;
     AppendFilePointer file(new AppendFile(descriptor));
     int flags = fcntl(descriptor, F_GETFL);
     if (flags >= 0) fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
     return file;
 }
 
-bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorText) {
+bool AppendToFile(AppendFile& file, const std::string& text) {
     const char* data = text.data();
     size_t left = text.size();
     while (left > 0) {
         ssize_t written = write(file.descriptor, data, left);
         if (written < 0) {
             if (errno == EINTR) continue;
-            errorText = LastErrorText();
             return false;
         }
         data += written;

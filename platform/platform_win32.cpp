@@ -39,7 +39,6 @@ std::string SystemErrorText(DWORD code) {
 // The attributes that a replaced document hands on to the file that replaces it.
 constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                   FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-constexpr char kNotPlainFileOfDirectory[] = "not a plain file of its directory";
 
 struct HandleCloser {
     void operator()(HANDLE handle) const { CloseHandle(handle); }
@@ -69,22 +68,18 @@ std::string FinalPath(HANDLE handle) {
 // this very name in this very directory. A link at the name resolves elsewhere
 // and is refused, whether the system marks it as a link or shows it as a plain
 // file (Wine shows a Unix link so, and opens and deletes what it leads to); so
-// are directories, devices and files with more than one name. Null, with the
-// reason, when refused or not opened; information then holds nothing of use.
+// are directories, devices and files with more than one name. Null when refused
+// or not opened; information then holds nothing of use.
 OwnedHandle OpenPlainFileOfItsDirectory(const std::string& path, DWORD access,
-                                        BY_HANDLE_FILE_INFORMATION& information, std::string& errorText) {
+                                        BY_HANDLE_FILE_INFORMATION& information) {
     constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     OwnedHandle file = OwnHandle(CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file) {
-        errorText = SystemErrorText(GetLastError());
-        return nullptr;
-    }
+    if (!file) return nullptr;
     constexpr DWORD kNotPlain =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
     if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &information) ||
         (information.dwFileAttributes & kNotPlain) != 0 || information.nNumberOfLinks != 1) {
-        errorText = kNotPlainFileOfDirectory;
         return nullptr;
     }
     // The directory is resolved too, so that a link or a short name on the way
@@ -101,7 +96,6 @@ OwnedHandle OpenPlainFileOfItsDirectory(const std::string& path, DWORD access,
     if (!folder || found.empty() ||
         CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, found.data(), static_cast<int>(found.size()),
                        expected.data(), static_cast<int>(expected.size())) != CSTR_EQUAL) {
-        errorText = kNotPlainFileOfDirectory;
         return nullptr;
     }
     return file;
@@ -120,8 +114,7 @@ bool SetKeptAttributes(HANDLE file, DWORD attributes) {
 // attribute of the document at path; true when it changed.
 bool ChangeReadOnlyAttribute(const std::string& path, bool readOnly) {
     BY_HANDLE_FILE_INFORMATION information;
-    std::string ignored;
-    OwnedHandle document = OpenPlainFileOfItsDirectory(path, FILE_WRITE_ATTRIBUTES, information, ignored);
+    OwnedHandle document = OpenPlainFileOfItsDirectory(path, FILE_WRITE_ATTRIBUTES, information);
     if (!document || ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) == readOnly)
         return false;
     return SetKeptAttributes(document.get(), information.dwFileAttributes ^ FILE_ATTRIBUTE_READONLY);
@@ -131,15 +124,12 @@ bool ChangeReadOnlyAttribute(const std::string& path, bool readOnly) {
 
 void KeepLargeBlocksInHeap() {}
 
-bool GetRunningProgramPath(std::string& path, std::string& errorText) {
+bool GetRunningProgramPath(std::string& path) {
     std::vector<char> buffer(kFirstPathBufferSize);
     for (;;) {
         DWORD size = static_cast<DWORD>(buffer.size());
         DWORD length = GetModuleFileNameA(nullptr, buffer.data(), size);
-        if (length == 0) {
-            errorText = SystemErrorText(GetLastError());
-            return false;
-        }
+        if (length == 0) return false;
         // A full buffer means the path may have been cut; try again with more room.
         if (length < size) {
             path.assign(buffer.data(), length);
@@ -207,8 +197,7 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 // inherited from the directory, and the run goes on.
 bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std::string& errorText) {
     BY_HANDLE_FILE_INFORMATION information;
-    std::string ignored;
-    OwnedHandle model = OpenPlainFileOfItsDirectory(modelPath, READ_CONTROL, information, ignored);
+    OwnedHandle model = OpenPlainFileOfItsDirectory(modelPath, READ_CONTROL, information);
     if (!model) return true;
     const HANDLE target = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     PACL dacl = nullptr;
@@ -256,29 +245,22 @@ std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::stri
     if (descriptor < 0) {
         errorText = LastErrorText();
         CloseHandle(handle);
-        std::string ignored;
-        RemoveFile(path, ignored);
+        RemoveFile(path);
         return nullptr;
     }
     std::FILE* file = _fdopen(descriptor, "w");
     if (file == nullptr) {
         errorText = LastErrorText();
         _close(descriptor);
-        std::string ignored;
-        RemoveFile(path, ignored);
+        RemoveFile(path);
     }
     return file;
 }
 
-bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names, std::string& errorText) {
+bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names) {
     WIN32_FIND_DATAA entry;
     HANDLE listing = FindFirstFileA((directory + "*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND) return true;
-        errorText = SystemErrorText(error);
-        return false;
-    }
+    if (listing == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
     constexpr DWORD kNotRegular =
         FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
     do {
@@ -304,19 +286,15 @@ bool ProcessHasEnded(unsigned long processId) {
 // its directory: DeleteFileA would remove what a link leads to where the system
 // shows the link as a plain file. A read-only file would refuse to go, so that
 // attribute is cleared first.
-bool RemoveFile(const std::string& path, std::string& errorText) {
+bool RemoveFile(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION information;
-    OwnedHandle file =
-        OpenPlainFileOfItsDirectory(path, DELETE | FILE_WRITE_ATTRIBUTES, information, errorText);
+    OwnedHandle file = OpenPlainFileOfItsDirectory(path, DELETE | FILE_WRITE_ATTRIBUTES, information);
     if (!file) return false;
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
         SetKeptAttributes(file.get(), information.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
     }
     FILE_DISPOSITION_INFO disposition{TRUE};
-    if (SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition))
-        return true;
-    errorText = SystemErrorText(GetLastError());
-    return false;
+    return SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
 struct AppendFile {
@@ -332,19 +310,16 @@ void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
 
 // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the
 // file as it is then, so records of runs that overlap never overwrite each other.
-AppendFilePointer OpenAppendFile(const std::string& path, std::string& errorText) {
+AppendFilePointer OpenAppendFile(const std::string& path) {
     HANDLE handle = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        errorText = SystemErrorText(GetLastError());
-        return nullptr;
-    }
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
     return AppendFilePointer(new AppendFile(handle));
 }
 
 // The text-mode line end is written here, so that the whole record goes out in
 // one WriteFile (the C runtime's text mode would split it into pieces).
-bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorText) {
+bool AppendToFile(AppendFile& file, const std::string& text) {
     std::string translated;
     translated.reserve(text.size() + text.size() / 16);
     for (char c : text) {
@@ -356,14 +331,7 @@ bool AppendToFile(AppendFile& file, const std::string& text, std::string& errorT
     while (left > 0) {
         DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
         DWORD written = 0;
-        if (!WriteFile(file.handle, data, chunk, &written, nullptr)) {
-            errorText = SystemErrorText(GetLastError());
-            return false;
-        }
-        if (written == 0) {
-            errorText = SystemErrorText(ERROR_WRITE_FAULT);
-            return false;
-        }
+        if (!WriteFile(file.handle, data, chunk, &written, nullptr) || written == 0) return false;
         data += written;
         left -= written;
     }

@@ -55,8 +55,7 @@ void SetRunLogToStandardError() {
 }
 
 bool SetRunLogToFile(const std::string& path) {
-    std::string errorText;
-    AppendFilePointer file = OpenAppendFile(path, errorText);
+    AppendFilePointer file = OpenAppendFile(path);
     if (!file) return false;
     CloseRunLog();
     RunLog& log = TheRunLog();
@@ -87,8 +86,7 @@ void CloseRunLog() {
     if (log.destination == Destination::File) {
         // A log that refuses the record (a full disk) must not lose it without a
         // word: standard error gets it whole. The exit status is 0 regardless.
-        std::string errorText;
-        if (!AppendToFile(*log.file, log.record, errorText)) std::fputs(log.record.c_str(), stderr);
+        if (!AppendToFile(*log.file, log.record)) std::fputs(log.record.c_str(), stderr);
     }
     log.destination = Destination::Absent;
     log.file.reset();
