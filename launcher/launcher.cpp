@@ -13,14 +13,13 @@ namespace {
 
 constexpr char kProgramName[] = "Kestrup";
 // The build gives the version, so the banner and the version resource agree.
-constexpr unsigned kVersion[4] = {KESTRUP_VERSION_MAJOR, KESTRUP_VERSION_MINOR, KESTRUP_VERSION_PATCH,
-                                  KESTRUP_VERSION_TWEAK};
+constexpr char kVersion[] = KESTRUP_VERSION;
 constexpr char kDefaultLogName[] = "Kestrup.log";
 
 constexpr char kLogOff[] = "0";
 constexpr char kLogToStandardError[] = "1";
 
-constexpr char kBannerFormat[] = "\n%s v%u.%u.%u.%u executing at: %s\n";
+constexpr char kBannerFormat[] = "\n%s v%s executing at: %s\n";
 constexpr char kCommandLineFormat[] = "Command Line: %s\n";
 
 void PrintUsage(const std::string& defaultLogPath) {
@@ -84,8 +83,7 @@ void OpenRunLog(const std::string& optionText, const std::string& defaultLogPath
 
 void WriteBanner(const std::string& commandLineText) {
     if (!RunLogPresent()) return;
-    WriteLogLine(kBannerFormat, kProgramName, kVersion[0], kVersion[1], kVersion[2], kVersion[3],
-                 LocalTimeOfDayText().c_str());
+    WriteLogLine(kBannerFormat, kProgramName, kVersion, LocalTimeOfDayText().c_str());
     WriteLogLine(kCommandLineFormat, commandLineText.c_str());
 }
 
@@ -112,8 +110,4 @@ int RunLauncher(int argc, char* argv[]) {
     return status;
 }
 
-std::string ProgramVersionText() {
-    std::string text;
-    for (unsigned part : kVersion) text += (text.empty() ? "" : ".") + std::to_string(part);
-    return text;
-}
+std::string ProgramVersionText() { return kVersion; }

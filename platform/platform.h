@@ -131,9 +131,8 @@ std::FILE* OpenRegularFileForReading(const std::string& path);
 // build. False on failure.
 bool GetOpenFileSize(std::FILE* file, std::uint64_t& size);
 
-// The calendar time of a local date and time, whose tm_isdst is not looked at.
-// A time that does not exist (skipped when daylight time begins) is read as
-// daylight time; one that happens twice (when it ends), as the later, standard
-// one. Nothing carries over from one call to the next. False when the C
-// library cannot represent the time.
-bool MakeLocalCalendarTime(const std::tm& localTime, std::time_t& time);
+// The tm_isdst with which mktime reads this local date and time as Windows' C
+// runtime does: a time that does not exist (skipped when daylight time begins)
+// is read as daylight time; one that happens twice (when it ends), as the
+// later, standard one. Nothing carries over from one call to the next.
+int DaylightTimeFlag(const std::tm& localTime);

@@ -285,22 +285,14 @@ bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
     return true;
 }
 
-// Read as standard time, then as daylight time where that is in effect at the
-// moment found: the reading of Windows' C runtime. mktime's own guess
-// (tm_isdst -1) reads the times around a change otherwise, and glibc carries it
-// from one call to the next.
-bool MakeLocalCalendarTime(const std::tm& localTime, std::time_t& time) {
-    // mktime ignores tm_wday and sets it on success, so a -1 left there tells its
-    // failure from the valid time -1.
-    const auto convert = [&](int isDaylight) {
-        std::tm record = localTime;
-        record.tm_isdst = isDaylight;
-        record.tm_wday = -1;
-        time = std::mktime(&record);
-        return time != static_cast<std::time_t>(-1) || record.tm_wday != -1;
-    };
-    if (!convert(0)) return false;
+// Read as standard time; where daylight time is in effect at the moment found,
+// as daylight time. mktime's own guess (tm_isdst -1) reads the times around a
+// change otherwise, and glibc carries it from one call to the next. A time the
+// C library cannot represent fails again in the caller's mktime.
+int DaylightTimeFlag(const std::tm& localTime) {
+    std::tm record = localTime;
+    record.tm_isdst = 0;
+    const std::time_t time = std::mktime(&record);
     std::tm reading{};
-    if (localtime_r(&time, &reading) == nullptr || reading.tm_isdst <= 0) return true;
-    return convert(1);
+    return localtime_r(&time, &reading) != nullptr && reading.tm_isdst > 0 ? 1 : 0;
 }
