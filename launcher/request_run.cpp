@@ -43,13 +43,8 @@ int SearchTime(const std::string& dateText, const std::string& timeText) {
     std::tm record{};
     const char* end = ParseDateTime(joined.c_str(), kDateTimeFormat, &record);
     if (end == nullptr || *end != '\0') WriteLogLine(kNotReadInFull, joined.c_str());
-    record.tm_isdst = DaylightTimeFlag(record);
-    // mktime ignores tm_wday and sets it on success, so a -1 left there tells its
-    // failure (a time the C library cannot represent) from the valid time -1.
-    record.tm_wday = -1;
-    const std::time_t time = std::mktime(&record);
-    const bool failed = time == static_cast<std::time_t>(-1) && record.tm_wday == -1;
-    if (failed || !FitsCalendarTime32(time)) {
+    std::time_t time = 0;
+    if (!LocalCalendarTime(record, time) || !FitsCalendarTime32(time)) {
         WriteLogLine(kOutOfRange, joined.c_str());
         return -1;
     }

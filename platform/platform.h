@@ -131,8 +131,9 @@ std::FILE* OpenRegularFileForReading(const std::string& path);
 // build. False on failure.
 bool GetOpenFileSize(std::FILE* file, std::uint64_t& size);
 
-// The tm_isdst with which mktime reads this local date and time as Windows' C
-// runtime does: a time that does not exist (skipped when daylight time begins)
-// is read as daylight time; one that happens twice (when it ends), as the
-// later, standard one. Nothing carries over from one call to the next.
-int DaylightTimeFlag(const std::tm& localTime);
+// The calendar time of this local date and time, chosen by UTC offset: a time
+// that happens twice is read with the smaller offset (the later instant), and
+// one that does not exist with the larger of the two offsets around the gap.
+// Nothing carries over from one call to the next. False when the C library
+// cannot represent the time.
+bool LocalCalendarTime(const std::tm& localTime, std::time_t& time);

@@ -1,6 +1,7 @@
 // The platform interface on POSIX systems (Linux).
 #include "platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
@@ -285,14 +286,35 @@ bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
     return true;
 }
 
-// Read as standard time; where daylight time is in effect at the moment found,
-// as daylight time. mktime's own guess (tm_isdst -1) reads the times around a
-// change otherwise, and glibc carries it from one call to the next. A time the
-// C library cannot represent fails again in the caller's mktime.
-int DaylightTimeFlag(const std::tm& localTime) {
-    std::tm record = localTime;
-    record.tm_isdst = 0;
-    const std::time_t time = std::mktime(&record);
+namespace {
+
+bool UtcOffsetAt(std::time_t time, long& offset) {
     std::tm reading{};
-    return localtime_r(&time, &reading) != nullptr && reading.tm_isdst > 0 ? 1 : 0;
+    if (localtime_r(&time, &reading) == nullptr) return false;
+    offset = reading.tm_gmtoff;
+    return true;
+}
+
+}  // namespace
+
+// Not mktime, which chooses by tm_isdst: zone data may mark winter as the
+// daylight time (Dublin), and an offset may change without daylight saving
+// (Moscow 2011). The candidates are the offsets in force a day before and a day
+// after. The smaller is taken when converting back keeps it (the later of two
+// readings); otherwise the larger, the only reading or, in a gap, the rule's.
+bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {
+    constexpr std::time_t kDay = 24 * 60 * 60;
+    tzset();  // localtime_r need not read the zone itself
+    std::tm record = localTime;
+    record.tm_wday = -1;  // timegm sets it on success: tells failure from the time -1
+    const std::time_t asUtc = timegm(&record);
+    long before = 0, after = 0, found = 0;
+    if ((asUtc == -1 && record.tm_wday == -1) || !UtcOffsetAt(asUtc - kDay, before) ||
+        !UtcOffsetAt(asUtc + kDay, after)) {
+        return false;
+    }
+    const long smaller = std::min(before, after);
+    const bool smallerReads = UtcOffsetAt(asUtc - smaller, found) && found == smaller;
+    time = asUtc - (smallerReads ? smaller : std::max(before, after));
+    return true;
 }

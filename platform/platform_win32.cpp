@@ -404,6 +404,13 @@ bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
     return true;
 }
 
-// The C runtime decides whether daylight time applies: the reading that sites
-// already rely on.
-int DaylightTimeFlag(const std::tm&) { return -1; }
+// Windows' C runtime reads times around a daylight change this way itself
+// (tm_isdst -1), the reading sites already rely on. mktime ignores tm_wday and
+// sets it on success, so a -1 left there tells its failure from the time -1.
+bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {
+    std::tm record = localTime;
+    record.tm_isdst = -1;
+    record.tm_wday = -1;
+    time = std::mktime(&record);
+    return time != static_cast<std::time_t>(-1) || record.tm_wday != -1;
+}

@@ -308,6 +308,36 @@ TEST(RequestEndToEnd, TimesAroundTheDaylightChangesReadTheSameOnBothBuilds) {
         {"11072021", "00:00:00", "01:30:00", "", 1636257600, 1636266600},  // 04:00:00, 06:30:00
     };
     ExpectSearchTimes(cases);
+    // Zone data marks Irish winter time as the daylight time, unlike London's, and
+    // Moscow went from UTC+3 to UTC+4 on 27 March 2011 (02:00 became 03:00) with
+    // no daylight saving at all; the readings still go by offset alone. Windows'
+    // C runtime (Wine's too) reads TZ as a rule with United States dates, and
+    // without it the system's zone, which a test cannot set: so these zones are
+    // read natively only.
+    struct {
+        const char* zone;
+        std::vector<TimeCase> cases;
+        // clang-format off
+    } zones[] = {
+        {"Europe/Dublin", {
+            {"10312021", "01:30:00", "00:30:00", "", 1635643800, 1635636600},  // 01:30:00, 30 Oct 23:30:00
+            {"03282021", "01:30:00", "02:00:00", "", 1616891400, 1616893200},  // 00:30:00, 01:00:00
+        }},
+        {"Europe/London", {
+            {"10312021", "01:30:00", "00:30:00", "", 1635643800, 1635636600},  // 01:30:00, 30 Oct 23:30:00
+            {"03282021", "01:30:00", "02:00:00", "", 1616891400, 1616893200},  // 00:30:00, 01:00:00
+        }},
+        {"Europe/Moscow", {
+            {"03272011", "02:30:00", "12:00:00", "", 1301178600, 1301212800},  // 26 Mar 22:30:00, 08:00:00
+            {"03272011", "01:59:59", "03:00:00", "", 1301180399, 1301180400},  // 26 Mar 22:59:59, 23:00:00
+        }},
+    };
+    // clang-format on
+    for (const auto& z : zones) {
+        if (WindowsBuild()) break;
+        SetEnvironment("TZ", z.zone);
+        ExpectSearchTimes(z.cases);
+    }
     SetEnvironment("TZ", restoredZone);
 }
 
