@@ -65,12 +65,12 @@ bool PercentDecode(const std::string& text, std::string& decoded) {
     return true;
 }
 
-// A key as the log may show it: printable ASCII kept, every other byte and "%"
-// written as a percent escape, so that no page can write lines of its own.
+// A key as the log may show it: printable ASCII kept, every other byte written
+// as a percent escape, so that no page can write lines of its own.
 std::string Shown(const std::string& key) {
     std::string shown;
     for (unsigned char c : key) {
-        if (c > ' ' && c < 0x7F && c != kEscape) {
+        if (c > ' ' && c < 0x7F) {
             shown += static_cast<char>(c);
         } else {
             char escape[4];
