@@ -1,8 +1,9 @@
 // kestrup-check FILE: what Kestrup makes of a site configuration file.
 // kestrup-check FILE OPTIONS...: what a run with those options and -f FILE
-// would log and write.
+// would log and write; kestrup-check FILE LINK: the same for a kestrup: link.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "launcher.h"
 #include "platform.h"
@@ -12,7 +13,7 @@
 namespace {
 
 constexpr char kProgramName[] = "kestrup-check";
-constexpr char kUsage[] = "usage: kestrup-check FILE [KESTRUP-OPTIONS...]\n";
+constexpr char kUsage[] = "usage: kestrup-check FILE [KESTRUP-OPTIONS... | LINK]\n";
 constexpr char kShortHelpOption[] = "-h";
 constexpr char kLongHelpOption[] = "--help";
 // Only where "/" marks options, as for Kestrup itself (Windows).
@@ -34,6 +35,10 @@ constexpr char kHelpDescription[] =
     "run would log and the client init document it would write, and writes and\n"
     "starts nothing. Exit status: 0 when the run would start the client, 1 when\n"
     "it would stop before.\n"
+    "\n"
+    "kestrup-check FILE LINK previews the request a kestrup: link asks for, with\n"
+    "FILE as the site configuration: the options the link was read as, then as\n"
+    "above; or the line that refuses the link, with exit status 1.\n"
     "\n";
 
 bool AsksForHelp(const std::string& argument) {
@@ -75,7 +80,7 @@ int main(int argc, char** argv) {
                      kProgramName, first.c_str(), first.c_str(), AsRelativePath(first).c_str(), kUsage);
         return kUsageError;
     }
-    if (argc > 2) return PreviewRequest(first, JoinArguments(argc, argv, 2), stdout);
+    if (argc > 2) return PreviewRequest(first, {argv + 2, argv + argc}, stdout);
     std::string report;
     const int status = CheckSiteConfiguration(first, report);
     std::fputs(report.c_str(), stdout);
