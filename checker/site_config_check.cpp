@@ -51,7 +51,10 @@ public:
 
     // The elements live only during the read: each finding's lines are kept.
     void Found(const SiteConfigFinding& finding) override {
-        if (lineOf_.empty()) finding.element->GetDocument()->Accept(this);
+        if (!walked_) {
+            finding.element->GetDocument()->Accept(this);
+            walked_ = true;
+        }
         std::string line = Describe(finding);
         if (finding.replaced != nullptr) line += std::to_string(LineOf(*finding.replaced));
         warningLines_ += path_ + ":" + std::to_string(LineOf(*finding.element)) + kWarning + line + "\n";
@@ -100,6 +103,7 @@ private:
     int findings_ = 0;
     std::vector<int> startTagLines_;
     size_t matched_ = 0;
+    bool walked_ = false;  // the document, once, at the first finding
     std::unordered_map<const TiXmlElement*, int> lineOf_;
 };
 

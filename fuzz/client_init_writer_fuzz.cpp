@@ -2,27 +2,30 @@
 // request. A camera that is in the directory gives a document that reads back
 // with the request's system and the settings' size; one that is not gives
 // false and no file. No run leaves its temporary file behind.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <tinyxml.h>
 
 #include "camera_directory.h"
 #include "client_init_writer.h"
+#include "platform.h"
 #include "run_log.h"
 #include "scratch_directory.h"
+#include "test_text.h"
 
 namespace {
 
 constexpr char kDocumentName[] = "nVCmdLine.xml";
 constexpr char kLogName[] = "Kestrup.log";
-// The writer's temporary names beside the document: "~", letters and digits, ".tmp".
-constexpr char kTemporaryNameStart[] = "~";
-constexpr char kTemporaryNameEnd[] = ".tmp";
+// The tries of the document write, each under a temporary name of its own.
+constexpr int kTemporaryNameTries = 36;
 
 bool IsPrintableAscii(const std::string& text) {
     for (char c : text) {
@@ -32,12 +35,10 @@ bool IsPrintableAscii(const std::string& text) {
 }
 
 bool HoldsTemporaryName(const std::string& directory) {
-    const std::string start = kTemporaryNameStart;
-    const std::string end = kTemporaryNameEnd;
-    for (const std::string& name : NamesIn(directory)) {
-        if (name.size() > start.size() + end.size() && name.compare(0, start.size(), start) == 0 &&
-            name.compare(name.size() - end.size(), end.size(), end) == 0)
-            return true;
+    const std::vector<std::string> names = NamesIn(directory);
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        const std::string temporary = TemporaryFileName(CurrentProcessId(), attempt);
+        if (std::find(names.begin(), names.end(), temporary) != names.end()) return true;
     }
     return false;
 }
