@@ -353,7 +353,8 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
         if (c.obstacle == Obstacle::MissingDirectory) {
             std::string systemReason;
             bool nameTaken = true;
-            EXPECT_EQ(CreateNewTextFile(target, nameTaken, systemReason), nullptr);
+            std::FILE* stream = nullptr;
+            EXPECT_EQ(CreateNewTextFile(target, stream, nameTaken, systemReason), nullptr);
             EXPECT_EQ(reason, systemReason) << c.label;
         }
 
