@@ -287,7 +287,11 @@ bool MoveNewFileOver(NewFile& file, const std::string& toPath, std::string& erro
         }
         error = GetLastError();
         if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
-        if (ChangeReadOnlyAttribute(toPath, false)) {
+        // The attributes are read without opening the document: an open one
+        // cannot be replaced under Wine, and runs at once would hold each other up.
+        const DWORD attributes = GetFileAttributesA(toPath.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+            ChangeReadOnlyAttribute(toPath, false)) {
             madeWritable = true;
             continue;
         }
