@@ -12,6 +12,7 @@ namespace {
 constexpr char kCameraNotFoundLine[] =
     "Cmd line input System:Camera %s not found in XML configuration file.\n";
 constexpr char kWriteErrorLine[] = "Error writing file %s.  Error %s\n";
+constexpr char kAccessNotCarriedLine[] = "Access of %s was not carried over to the new document.\n";
 
 constexpr char kRootElement[] = "NorvaneInit";
 constexpr char kLiveElement[] = "Live";
@@ -117,13 +118,13 @@ std::string DirectoryPart(const std::string& outputPath) {
 // run with the same process id or by anything planted there, is passed over for
 // the next try; null, with the reason, once every try is taken or on any other
 // failure.
-FILE* CreateTemporaryFile(const std::string& directory, std::string& path, std::string& reason) {
+NewFilePointer CreateTemporaryFile(const std::string& directory, FILE*& stream, std::string& reason) {
     const unsigned long owner = CurrentProcessId();
     for (unsigned long attempt = 0; attempt < kNameBase; ++attempt) {
-        path = directory + TemporaryName(owner, attempt);
         bool nameTaken = false;
-        if (FILE* file = CreateNewTextFile(path, nameTaken, reason)) return file;
-        if (!nameTaken) break;
+        NewFilePointer file =
+            CreateNewTextFile(directory + TemporaryName(owner, attempt), stream, nameTaken, reason);
+        if (file || !nameTaken) return file;
     }
     return nullptr;
 }
@@ -174,30 +175,33 @@ bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::stri
 
 // Prints the document into a temporary file and renames that over outputPath.
 // The temporary file first takes the earlier document's permissions, so the
-// rename changes nobody's access to it. Every check on the stream comes before
-// the rename, so a file that was cut short (a full disk shows only at flush or
-// close) never replaces a good one; on any failure the temporary file is removed.
+// rename changes nobody's access to it; where they cannot be read, that is
+// logged and the run goes on. Every check on the stream comes before the
+// rename, so a file that was cut short (a full disk shows only at flush or
+// close) never replaces a good one. On any failure the temporary file goes when
+// `file` does, by what created it.
 bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPath) {
     const std::string directory = DirectoryPart(outputPath);
     RemoveStaleTemporaryFiles(directory);
-    std::string temporaryPath;
     std::string reason;
-    FILE* file = CreateTemporaryFile(directory, temporaryPath, reason);
-    if (file == nullptr) {
+    FILE* stream = nullptr;
+    const NewFilePointer file = CreateTemporaryFile(directory, stream, reason);
+    if (!file) {
         LogWriteError(outputPath, document, reason);
         return false;
     }
-    bool written = GiveFileThePermissionsOf(file, outputPath, reason);
-    if (written && !(document.SaveFile(file) && std::fflush(file) == 0 && std::ferror(file) == 0)) {
+    bool accessCarried = true;
+    bool written = GiveFileThePermissionsOf(stream, outputPath, accessCarried, reason);
+    if (!accessCarried) WriteLogLine(kAccessNotCarriedLine, outputPath);
+    if (written && !(document.SaveFile(stream) && std::fflush(stream) == 0 && std::ferror(stream) == 0)) {
         written = false;
         reason = LastErrorText();
     }
-    if (std::fclose(file) != 0 && written) {
+    if (std::fclose(stream) != 0 && written) {
         written = false;
         reason = LastErrorText();
     }
-    if (written && ReplaceFileInOneStep(temporaryPath, outputPath, reason)) return true;
-    RemoveFile(temporaryPath);
+    if (written && MoveNewFileOver(*file, outputPath, reason)) return true;
     LogWriteError(outputPath, document, reason);
     return false;
 }

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -291,20 +293,26 @@ TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
 // or (on Windows, where an open file cannot be replaced) a read-only document
 // held open throughout. The error line names the operating system's reason, the
 // earlier document (if any) stays whole, read-only where it was, and no stray
-// file is left: the temporary file, read-only too, is removed as well.
+// file is left: the temporary file, read-only too, is removed as well. It goes
+// even when, given a second name while the move is tried, it can no longer be
+// told to be a plain file of the directory: the run made it, so no check holds
+// it back.
 TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
     enum class Obstacle { MissingDirectory, DirectoryAtTarget, DirectoryAtTemporaryFile, ReadOnlyHeldOpen };
     struct FailureCase {
         const char* label;
         Obstacle obstacle;
         bool earlierDocument;
+        bool temporaryFileNamedTwice;
     };
     const FailureCase cases[] = {
-        {"missing directory", Obstacle::MissingDirectory, false},
-        {"directory at the target", Obstacle::DirectoryAtTarget, false},
-        {"directories at every temporary name", Obstacle::DirectoryAtTemporaryFile, true},
-        {"read-only document held open", Obstacle::ReadOnlyHeldOpen, true},
+        {"missing directory", Obstacle::MissingDirectory, false, false},
+        {"directory at the target", Obstacle::DirectoryAtTarget, false, false},
+        {"directories at every temporary name", Obstacle::DirectoryAtTemporaryFile, true, false},
+        {"read-only document held open", Obstacle::ReadOnlyHeldOpen, true, false},
+        {"read-only document held open, temporary file named twice", Obstacle::ReadOnlyHeldOpen, true, true},
     };
+    const char kSecondName[] = "second-name";
     const std::string earlier = "earlier document\n";
     constexpr fs::perms kWritable = fs::perms::owner_write;
     StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
@@ -339,8 +347,21 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
             fs::permissions(target, kWritable, fs::perm_options::remove);
             holder.open(target);
         }
+        std::thread namer;
+        if (c.temporaryFileNamedTwice) {
+            namesLeft.push_back(kSecondName);
+            namer = std::thread([&] {
+                const fs::path temporary = work / TemporaryFileName(CurrentProcessId(), 0);
+                std::error_code error;
+                for (int wait = 0; wait < 1000 && !fs::exists(temporary, error); ++wait) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                fs::create_hard_link(temporary, work / kSecondName, error);
+            });
+        }
 
         EXPECT_FALSE(WriteClientInitDocument(target.c_str(), 7, "10.1.2.3", 1, 2, false)) << c.label;
+        if (namer.joinable()) namer.join();
 
         const std::string log = TakeRunLog();
         const std::string prefix = "Error writing file " + target + ".  Error ";
@@ -353,7 +374,8 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
         if (c.obstacle == Obstacle::MissingDirectory) {
             std::string systemReason;
             bool nameTaken = true;
-            EXPECT_EQ(CreateNewTextFile(target, nameTaken, systemReason), nullptr);
+            std::FILE* stream = nullptr;
+            EXPECT_EQ(CreateNewTextFile(target, stream, nameTaken, systemReason), nullptr);
             EXPECT_EQ(reason, systemReason) << c.label;
         }
 
@@ -367,6 +389,9 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
             holder.close();
             fs::permissions(target, kWritable, fs::perm_options::add);
         }
+        std::error_code error;
+        if (c.temporaryFileNamedTwice)
+            fs::permissions(work / kSecondName, kWritable, fs::perm_options::add, error);
     }
 }
 

@@ -41,32 +41,48 @@ VirtualScreen GetVirtualScreen();
 // The identifier of this process, for names that concurrent runs must not share.
 unsigned long CurrentProcessId();
 
-// Moves the file at fromPath over toPath in one step: a reader of toPath finds
-// either the old file or the new one, never a mixture and never none. The new
-// file keeps its own access and attributes (see GiveFileThePermissionsOf);
-// a read-only file at toPath is replaced too. False on failure, with errorText
-// set to the operating system's reason.
-bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText);
+// A file that this process created at a name that was free. Until it is moved
+// over another file, it is held open, and letting it go removes it: on Windows
+// through the handle that created it, so no name is looked up again and
+// nothing found at the name by then is touched; natively by unlinking the name
+// it was created at, which removes that name and never what a link there
+// leads to.
+struct NewFile;
+struct NewFileCloser {
+    void operator()(NewFile* file) const;
+};
+using NewFilePointer = std::unique_ptr<NewFile, NewFileCloser>;
 
-// Creates path as a new file and opens it for writing text (the platform's line
-// ends). Anything already there, be it a file, a directory or a link, makes it
-// fail with nameTaken set, so the file is always one this call made and never
-// one reached through a link. Null on failure, with errorText set to the
-// operating system's reason. The caller closes the stream with fclose. This,
-// ReplaceFileInOneStep and RemoveFile take paths alike, so a file that one of
-// them could make the others can reach.
-std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText);
+// Creates path as a new file, and opens stream on it for writing text (the
+// platform's line ends); the caller closes the stream with fclose, and the file
+// stays held. Anything already there, be it a file, a directory or a link,
+// makes it fail with nameTaken set, so the file is always one this call made
+// and never one reached through a link. Null on failure, with errorText set to
+// the operating system's reason.
+NewFilePointer CreateNewTextFile(const std::string& path, std::FILE*& stream, bool& nameTaken,
+                                 std::string& errorText);
+
+// Moves the new file over toPath in one step: a reader of toPath finds either
+// the old file or the new one, never a mixture and never none. The new file
+// keeps its own access and attributes (see GiveFileThePermissionsOf); a
+// read-only file at toPath is replaced too. Once moved, the file is toPath's,
+// and letting it go leaves it. False on failure, with errorText set to the
+// operating system's reason.
+bool MoveNewFileOver(NewFile& file, const std::string& toPath, std::string& errorText);
 
 // Gives the open file the access of the regular file at modelPath, so that a
 // file renamed over it later changes nobody's access: natively the permission
 // bits, and where this process may, the owner and group; on Windows the access
 // control list and the attributes (read-only, hidden, system, archive, not
-// content-indexed). Nothing happens when there is no such file there, nor where
-// the name cannot be told from a link. False when they cannot be set, with
-// errorText set to the operating system's reason; an owner or group this process
-// may not give is no failure, nor on Windows an access control list that cannot
-// be read (the file keeps what it inherited).
-bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std::string& errorText);
+// content-indexed). Nothing happens when there is no file there. Where there is
+// one whose access cannot be read (a link, or on Windows anything that cannot
+// be told to be a plain file of modelPath's directory with no other name, or
+// whose access control list cannot be read), the open file keeps what it
+// inherited and accessCarried is false; the call goes on. False when the access
+// cannot be set, with errorText set to the operating system's reason; an owner
+// or group this process may not give is no failure.
+bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, bool& accessCarried,
+                              std::string& errorText);
 
 // The names of the regular files in directory, which is empty (the current
 // directory) or ends in the separator; directories, links and devices are left
@@ -82,7 +98,8 @@ bool ProcessHasEnded(unsigned long processId);
 // Removes the file at path, never what a link at path leads to. Where a link
 // cannot be told from a file (Windows, where Wine shows Unix links as plain
 // files), only a plain file of path's directory with no other name is removed,
-// and anything else is left alone. False on failure or when left alone.
+// and anything else is left alone. False on failure or when left alone. A file
+// this process created goes with its NewFile instead, with no such check.
 bool RemoveFile(const std::string& path);
 
 // The operating system's reason for the last failed C library call (errno).

@@ -112,39 +112,62 @@ unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); 
 
 std::string LastErrorText() { return std::strerror(errno); }
 
-bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText) {
-    if (std::rename(fromPath.c_str(), toPath.c_str()) == 0) return true;
-    errorText = LastErrorText();
-    return false;
+// Natively the file goes by the name it was created at: there is no removing
+// through a descriptor. unlink removes that name, never what a link there
+// leads to.
+struct NewFile {
+    explicit NewFile(const std::string& createdPath) : path(createdPath) {}
+
+    const std::string path;
+    bool moved = false;
+};
+
+void NewFileCloser::operator()(NewFile* file) const {
+    if (!file->moved) unlink(file->path.c_str());
+    delete file;
 }
 
-std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText) {
+NewFilePointer CreateNewTextFile(const std::string& path, std::FILE*& stream, bool& nameTaken,
+                                 std::string& errorText) {
     int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     nameTaken = descriptor < 0 && errno == EEXIST;
     if (descriptor < 0) {
         errorText = LastErrorText();
         return nullptr;
     }
-    std::FILE* file = fdopen(descriptor, "w");
-    if (file == nullptr) {
+    NewFilePointer file(new NewFile(path));
+    stream = fdopen(descriptor, "w");
+    if (stream == nullptr) {
         errorText = LastErrorText();
         close(descriptor);
-        unlink(path.c_str());
+        return nullptr;
     }
     return file;
 }
 
+bool MoveNewFileOver(NewFile& file, const std::string& toPath, std::string& errorText) {
+    file.moved = std::rename(file.path.c_str(), toPath.c_str()) == 0;
+    if (!file.moved) errorText = LastErrorText();
+    return file.moved;
+}
+
 // Only the permission bits are given: set-id bits mean nothing on a document and
 // the set-group-id bit can turn on mandatory locking. fchown comes first, as it
-// may clear bits that fchmod then sets.
-bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std::string& errorText) {
+// may clear bits that fchmod then sets. A directory at modelPath has no access
+// to carry: the rename over it fails.
+bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, bool& accessCarried,
+                              std::string& errorText) {
+    accessCarried = true;
     struct stat model;
     if (lstat(modelPath.c_str(), &model) != 0) {
         if (errno == ENOENT) return true;
         errorText = LastErrorText();
         return false;
     }
-    if (!S_ISREG(model.st_mode)) return true;
+    if (!S_ISREG(model.st_mode)) {
+        accessCarried = S_ISDIR(model.st_mode);
+        return true;
+    }
     const int descriptor = fileno(file);
     const bool ownerGiven = fchown(descriptor, model.st_uid, model.st_gid) == 0 ||
                             fchown(descriptor, static_cast<uid_t>(-1), model.st_gid) == 0;

@@ -49,30 +49,64 @@ OwnedHandle OwnHandle(HANDLE handle) {
     return OwnedHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
 }
 
-// The path the system resolves an open file or directory to, links followed;
-// empty when it cannot tell.
-std::string FinalPath(HANDLE handle) {
-    std::vector<char> buffer(kFirstPathBufferSize);
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// What the file system says identifies an open file or directory: its volume's
+// serial number and its file ID. FileIdInfo gives the 128-bit ID that ReFS
+// needs; before Windows 8 the 64-bit file index stands in for it.
+bool GetIdentity(HANDLE handle, FILE_ID_INFO& identity) {
+    if (GetFileInformationByHandleEx(handle, FileIdInfo, &identity, sizeof identity)) return true;
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!GetFileInformationByHandle(handle, &information)) return false;
+    identity = FILE_ID_INFO{};
+    identity.VolumeSerialNumber = information.dwVolumeSerialNumber;
+    const ULONGLONG index =
+        (static_cast<ULONGLONG>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    std::memcpy(identity.FileId.Identifier, &index, sizeof index);
+    return true;
+}
+
+bool SameIdentity(HANDLE one, HANDLE other) {
+    FILE_ID_INFO first;
+    FILE_ID_INFO second;
+    return GetIdentity(one, first) && GetIdentity(other, second) &&
+           first.VolumeSerialNumber == second.VolumeSerialNumber &&
+           std::memcmp(&first.FileId, &second.FileId, sizeof first.FileId) == 0;
+}
+
+// The path the system resolves an open file to, links followed; empty when it
+// cannot tell (as on some network file systems).
+std::wstring FinalPath(HANDLE handle) {
+    std::vector<wchar_t> buffer(kFirstPathBufferSize);
     for (;;) {
         const DWORD size = static_cast<DWORD>(buffer.size());
         const DWORD length =
-            GetFinalPathNameByHandleA(handle, buffer.data(), size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return std::string();
-        if (length < size) return std::string(buffer.data(), length);
+            GetFinalPathNameByHandleW(handle, buffer.data(), size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0) return std::wstring();
+        if (length < size) return std::wstring(buffer.data(), length);
         buffer.resize(length);  // the size it needs, the terminating null included
     }
 }
 
+// File names compare as the file system compares them: ordinally, ignoring case.
+bool SameFileName(const std::wstring& found, const std::string& name) {
+    std::vector<wchar_t> wide(name.size() + 1);
+    const int length = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(),
+                                           static_cast<int>(wide.size()));
+    return length > 0 && CompareStringOrdinal(found.data(), static_cast<int>(found.size()), wide.data(),
+                                              length, TRUE) == CSTR_EQUAL;
+}
+
 // Opens path with the access asked, but only when it is a file this program may
-// act on: a plain disk file with no other name, which the system resolves to
-// this very name in this very directory. A link at the name resolves elsewhere
-// and is refused, whether the system marks it as a link or shows it as a plain
-// file (Wine shows a Unix link so, and opens and deletes what it leads to); so
-// are directories, devices and files with more than one name. Null when refused
-// or not opened; information then holds nothing of use.
+// act on: a plain disk file with no other name, whose own name is this name in
+// this very directory. A Unix link shows under Wine as such a file (and opens
+// and deletes what it leads to), but the system resolves it to the name and
+// directory of what it leads to: the directory found is told from this one by
+// its identity, and the name found from this name. Links the system marks as
+// such, directories, devices and files with more than one name are refused too.
+// Null when refused or not opened; information then holds nothing of use.
 OwnedHandle OpenPlainFileOfItsDirectory(const std::string& path, DWORD access,
                                         BY_HANDLE_FILE_INFORMATION& information) {
-    constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     OwnedHandle file = OwnHandle(CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) return nullptr;
@@ -82,20 +116,23 @@ OwnedHandle OpenPlainFileOfItsDirectory(const std::string& path, DWORD access,
         (information.dwFileAttributes & kNotPlain) != 0 || information.nNumberOfLinks != 1) {
         return nullptr;
     }
-    // The directory is resolved too, so that a link or a short name on the way
-    // to it does not tell the file apart from itself.
     const std::string::size_type separator = path.find_last_of("\\/");
     const std::string directory = separator == std::string::npos ? "." : path.substr(0, separator + 1);
     const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
-    OwnedHandle folder = OwnHandle(CreateFileA(directory.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    std::string expected = folder ? FinalPath(folder.get()) : std::string();
-    if (!expected.empty() && expected.back() != '\\') expected += '\\';
-    expected += name;
-    const std::string found = FinalPath(file.get());
-    if (!folder || found.empty() ||
-        CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, found.data(), static_cast<int>(found.size()),
-                       expected.data(), static_cast<int>(expected.size())) != CSTR_EQUAL) {
+    const std::wstring found = FinalPath(file.get());
+    const std::wstring::size_type foundSeparator = found.rfind(L'\\');
+    if (foundSeparator == std::wstring::npos) return nullptr;
+    // Both directories are opened for their identity alone; the one found keeps
+    // its separator, so that a volume's root stays a directory.
+    OwnedHandle expectedDirectory =
+        OwnHandle(CreateFileA(directory.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    OwnedHandle foundDirectory =
+        OwnHandle(CreateFileW(found.substr(0, foundSeparator + 1).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!expectedDirectory || !foundDirectory ||
+        !SameIdentity(expectedDirectory.get(), foundDirectory.get()) ||
+        !SameFileName(found.substr(foundSeparator + 1), name)) {
         return nullptr;
     }
     return file;
@@ -164,25 +201,100 @@ unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
 std::string LastErrorText() { return std::strerror(errno); }
 
+// The handle that created the file, opened with DELETE access, so that the
+// file can go through it; null once the file is moved.
+struct NewFile {
+    NewFile(const std::string& createdPath, HANDLE createdHandle)
+        : path(createdPath), handle(createdHandle) {}
+
+    const std::string path;
+    OwnedHandle handle;
+};
+
+// A read-only file would refuse to go, and the file may have taken the
+// attribute from the document it was to replace.
+void NewFileCloser::operator()(NewFile* file) const {
+    if (file->handle) {
+        SetKeptAttributes(file->handle.get(), FILE_ATTRIBUTE_NORMAL);
+        FILE_DISPOSITION_INFO disposition{TRUE};
+        SetFileInformationByHandle(file->handle.get(), FileDispositionInfo, &disposition, sizeof disposition);
+    }
+    delete file;
+}
+
+// Through CreateFileA, as MoveNewFileOver and RemoveFile go through the ANSI
+// calls: the C runtime's fopen reaches paths longer than MAX_PATH under Wine,
+// where the others cannot, and a file it made there could never be renamed or
+// removed again. A directory, or a file that is being deleted, at the name is
+// refused as access denied: that name is taken too. The handle is kept; the C
+// runtime writes text through a duplicate of it. WRITE_DAC lets
+// GiveFileThePermissionsOf give the file the document's access; the sharing
+// of deletion lets the file be moved while it is held.
+NewFilePointer CreateNewTextFile(const std::string& path, std::FILE*& stream, bool& nameTaken,
+                                 std::string& errorText) {
+    HANDLE handle =
+        CreateFileA(path.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        nameTaken =
+            error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+        errorText = SystemErrorText(error);
+        return nullptr;
+    }
+    nameTaken = false;
+    NewFilePointer file(new NewFile(path, handle));
+    HANDLE duplicate = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &duplicate, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS)) {
+        errorText = SystemErrorText(GetLastError());
+        return nullptr;
+    }
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(duplicate), _O_WRONLY | _O_TEXT);
+    if (descriptor < 0) {
+        errorText = LastErrorText();
+        CloseHandle(duplicate);
+        return nullptr;
+    }
+    stream = _fdopen(descriptor, "w");
+    if (stream == nullptr) {
+        errorText = LastErrorText();
+        _close(descriptor);
+        return nullptr;
+    }
+    return file;
+}
+
 // One MoveFileExA, so that a client opening the document at any moment finds
 // the old one or the new one. While another process has the document open (a
 // client reading the previous one, or another run replacing it), Windows
 // refuses the move for a moment; it is tried again for up to two seconds before
-// it counts as failed. A read-only document is made writable for the move (the
-// new file carries the attribute on), and read-only again if the move fails.
-bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath, std::string& errorText) {
+// it counts as failed. A read-only document refuses it too: whenever the move
+// is refused and the document is read-only, which another run's move may have
+// brought at any time, the attribute is cleared (the new file carries it on);
+// if the move fails in the end, the document is made read-only again. The
+// handle is closed as soon as the file is moved, as a reader that does not
+// share deletion is refused while it is open.
+bool MoveNewFileOver(NewFile& file, const std::string& toPath, std::string& errorText) {
     constexpr int kTries = 200;
     constexpr DWORD kPauseMilliseconds = 10;
     DWORD error = ERROR_SUCCESS;
     bool madeWritable = false;
     for (int attempt = 0; attempt < kTries; ++attempt) {
-        if (MoveFileExA(fromPath.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING)) return true;
+        if (MoveFileExA(file.path.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            file.handle.reset();
+            return true;
+        }
         error = GetLastError();
-        if (error == ERROR_ACCESS_DENIED && !madeWritable && ChangeReadOnlyAttribute(toPath, false)) {
+        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+        // The attributes are read without opening the document: an open one
+        // cannot be replaced under Wine, and runs at once would hold each other up.
+        const DWORD attributes = GetFileAttributesA(toPath.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
+            ChangeReadOnlyAttribute(toPath, false)) {
             madeWritable = true;
             continue;
         }
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
         Sleep(kPauseMilliseconds);
     }
     if (madeWritable) ChangeReadOnlyAttribute(toPath, true);
@@ -191,19 +303,26 @@ bool ReplaceFileInOneStep(const std::string& fromPath, const std::string& toPath
 }
 
 // Through the new file's own handle, from a handle on the document that was
-// checked to be a plain file of the directory. A document that cannot be told
-// from a link gives nothing. The DACL keeps its protection from inheritance, or
-// the lack of it; where it cannot be read, the new file keeps the access it
-// inherited from the directory, and the run goes on.
-bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std::string& errorText) {
+// checked to be a plain file of the directory. The DACL keeps its protection
+// from inheritance, or the lack of it. Where the document cannot be told from
+// a link, or its DACL cannot be read, the new file keeps the access it
+// inherited from the directory, and the run goes on; a directory there has no
+// access to carry (the move over it fails).
+bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, bool& accessCarried,
+                              std::string& errorText) {
     BY_HANDLE_FILE_INFORMATION information;
     OwnedHandle model = OpenPlainFileOfItsDirectory(modelPath, READ_CONTROL, information);
-    if (!model) return true;
+    if (!model) {
+        const DWORD attributes = GetFileAttributesA(modelPath.c_str());
+        accessCarried = attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        return true;
+    }
     const HANDLE target = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (GetSecurityInfo(model.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl,
-                        nullptr, &descriptor) == ERROR_SUCCESS) {
+    accessCarried = GetSecurityInfo(model.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                    &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
+    if (accessCarried) {
         SECURITY_DESCRIPTOR_CONTROL control = 0;
         DWORD revision = 0;
         const bool isProtected = GetSecurityDescriptorControl(descriptor, &control, &revision) &&
@@ -221,40 +340,6 @@ bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, std
     if (SetKeptAttributes(target, information.dwFileAttributes)) return true;
     errorText = SystemErrorText(GetLastError());
     return false;
-}
-
-// Through CreateFileA, as ReplaceFileInOneStep and RemoveFile go through the
-// ANSI calls: the C runtime's fopen reaches paths longer than MAX_PATH under
-// Wine, where the others cannot, and a file it made there could never be
-// renamed or removed again. A directory, or a file that is being deleted, at the
-// name is refused as access denied: that name is taken too. The C runtime then
-// writes the handle in text mode. WRITE_DAC lets GiveFileThePermissionsOf give
-// it the document's access.
-std::FILE* CreateNewTextFile(const std::string& path, bool& nameTaken, std::string& errorText) {
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | WRITE_DAC, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        nameTaken =
-            error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
-        errorText = SystemErrorText(error);
-        return nullptr;
-    }
-    nameTaken = false;
-    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_TEXT);
-    if (descriptor < 0) {
-        errorText = LastErrorText();
-        CloseHandle(handle);
-        RemoveFile(path);
-        return nullptr;
-    }
-    std::FILE* file = _fdopen(descriptor, "w");
-    if (file == nullptr) {
-        errorText = LastErrorText();
-        _close(descriptor);
-        RemoveFile(path);
-    }
-    return file;
 }
 
 bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names) {
