@@ -3,6 +3,7 @@
 // would log and write.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "launcher.h"
 #include "platform.h"
@@ -75,7 +76,7 @@ int main(int argc, char** argv) {
                      kProgramName, first.c_str(), first.c_str(), AsRelativePath(first).c_str(), kUsage);
         return kUsageError;
     }
-    if (argc > 2) return PreviewRequest(first, JoinArguments(argc, argv, 2), stdout);
+    if (argc > 2) return PreviewRequest(first, {argv + 2, argv + argc}, stdout);
     std::string report;
     const int status = CheckSiteConfiguration(first, report);
     std::fputs(report.c_str(), stdout);

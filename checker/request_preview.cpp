@@ -3,6 +3,7 @@
 #include <tinyxml.h>
 
 #include "launcher.h"
+#include "request_link.h"
 #include "request_run.h"
 #include "run_log.h"
 
@@ -24,13 +25,22 @@ void PrintLogLines(const std::string& lines, std::FILE* out) {
 
 }  // namespace
 
-int PreviewRequest(const std::string& configPath, const std::string& optionText, std::FILE* out) {
-    if (HelpRequested(optionText)) return kPreviewStopsEarly;
+int PreviewRequest(const std::string& configPath, const std::vector<std::string>& arguments, std::FILE* out) {
+    RequestText request;
+    request.optionText = request.commandLineText = JoinArguments(arguments);
+    request.configPath = configPath;
+    const bool linkGiven = HoldsRequestLink(arguments);
+    if (!linkGiven && HelpRequested(request.optionText)) return kPreviewStopsEarly;
 
     std::string lines;
     SetRunLogToText(lines);
     TiXmlDocument document;
-    const bool startsClient = DecideRequest({optionText, optionText, configPath}, document);
+    bool startsClient = false;
+    LinkValues values;
+    if (!linkGiven || ReadLinkArguments(arguments, values)) {
+        if (linkGiven) request.link = values;
+        startsClient = DecideRequest(request, document);
+    }
     CloseRunLog();
 
     PrintLogLines(lines, out);

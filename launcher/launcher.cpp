@@ -2,9 +2,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "cmdline_options.h"
 #include "platform.h"
+#include "request_link.h"
 #include "request_run.h"
 #include "run_context.h"
 #include "run_log.h"
@@ -50,12 +52,9 @@ std::string FindProgramDirectory(const char* argumentZero) {
 
 }  // namespace
 
-std::string JoinArguments(int argc, char* argv[], int first) {
+std::string JoinArguments(const std::vector<std::string>& arguments) {
     std::string text;
-    for (int i = first; i < argc; ++i) {
-        text += argv[i];
-        text += ' ';
-    }
+    for (const auto& argument : arguments) text += argument + ' ';
     return text;
 }
 
@@ -92,20 +91,32 @@ void WriteBanner(const std::string& commandLineText) {
 int RunLauncher(int argc, char* argv[]) {
     RunContext context;
     context.programDirectory = FindProgramDirectory(argc > 0 ? argv[0] : nullptr);
-    context.commandLineText = JoinArguments(argc, argv, 0);
+    const std::vector<std::string> all(argv, argv + argc);
     // Argument 0 is not searched: a program path such as C:\Cam-Viewer\Kestrup.exe
     // must not be read as the -v option.
-    context.optionText = JoinArguments(argc, argv, 1);
+    const std::vector<std::string> arguments(all.begin() + (argc > 0 ? 1 : 0), all.end());
+    context.commandLineText = JoinArguments(all);
+    context.optionText = JoinArguments(arguments);
+
+    // A link comes from a web page: it never asks for help and never moves the
+    // log, so no option text is read for either.
+    const bool linkGiven = HoldsRequestLink(arguments);
+    const std::string startUpOptions = linkGiven ? "" : context.optionText;
 
     const std::string defaultLogPath = ProgramFilePath(context, kDefaultLogName);
-    if (HelpRequested(context.optionText)) {
+    if (HelpRequested(startUpOptions)) {
         PrintUsage(defaultLogPath);
         std::exit(0);
     }
 
-    OpenRunLog(context.optionText, defaultLogPath);
+    OpenRunLog(startUpOptions, defaultLogPath);
     WriteBanner(context.commandLineText);
-    int status = RunRequest(context);
+    int status = 0;
+    if (linkGiven) {
+        LinkValues values;
+        if (ReadLinkArguments(arguments, values)) context.link = values;
+    }
+    if (!linkGiven || context.link) status = RunRequest(context);
     CloseRunLog();
     return status;
 }

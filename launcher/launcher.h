@@ -3,14 +3,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Runs the whole pass and gives the exit status, which is always 0. A help
 // request prints the usage text and ends the process with exit(0).
 int RunLauncher(int argc, char* argv[]);
 
-// Arguments first to argc - 1, each followed by one space: the text that options
-// are looked up in, or shown as the command line.
-std::string JoinArguments(int argc, char* argv[], int first);
+// The arguments, each followed by one space: the text that options are looked
+// up in, or shown as the command line.
+std::string JoinArguments(const std::vector<std::string>& arguments);
 
 // True when the options ask for help (-? or -help): a run then prints the usage
 // text and ends before its log is opened.

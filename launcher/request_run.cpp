@@ -29,6 +29,8 @@ constexpr char kEndMissing[] = "Search end time not specified on command line: %
 constexpr char kNotReadInFull[] = "Search date and time %s could not be read in full\n";
 constexpr char kOutOfRange[] = "Search date and time %s is outside the supported range\n";
 constexpr char kClientNotStarted[] = "Could not start client %s: %s\n";
+constexpr char kLinkReadAs[] = "Link read as options: %s\n";
+constexpr char kLinkRefused[] = "Link refused: %s\n";
 
 // Calendar times travel as signed 32-bit seconds.
 bool FitsCalendarTime32(std::time_t time) { return time >= INT32_MIN && time <= INT32_MAX; }
@@ -56,6 +58,26 @@ int SearchTime(const std::string& dateText, const std::string& timeText) {
     return static_cast<int>(time);
 }
 
+// Every option of a request is obtained here: from a link's values when the
+// run was given a link, otherwise from the option text. Found or not, the rest
+// of the run reads the same either way.
+bool GetRequestOption(const std::string& optionText, const std::optional<LinkValues>& link, const char* name,
+                      std::string& value) {
+    if (!link) return GetCmdLineOption(optionText, name, value);
+    const auto found = link->find(name);
+    value = found == link->end() ? "" : found->second;
+    return found != link->end();
+}
+
+// As GetRequestOption, the value read as GetCmdLineOptionInt reads it.
+bool GetRequestOptionInt(const std::string& optionText, const std::optional<LinkValues>& link,
+                         const char* name, int& value) {
+    std::string text;
+    const bool found = GetRequestOption(optionText, link, name, text);
+    if (found) value = SaturatingAtoi(text);
+    return found;
+}
+
 // Ends the run: writes message, which shows the command line text, and closes
 // the log. False, for the caller to return.
 bool EndRunWithMessage(const char* message, const std::string& commandLineText) {
@@ -73,30 +95,41 @@ std::string FormSystemText(const std::string& serverText, bool portGiven, const 
     return serverText + ":" + portText;
 }
 
+bool ReadLinkArguments(const std::vector<std::string>& arguments, LinkValues& values) {
+    std::string refusal = kLinkNotAlone;
+    if (arguments.size() == 1 && ReadRequestLink(arguments.front(), values, refusal)) {
+        WriteLogLine(kLinkReadAs, EquivalentOptions(values).c_str());
+        return true;
+    }
+    WriteLogLine(kLinkRefused, refusal.c_str());
+    return false;
+}
+
 bool DecideRequest(const RequestText& request, TiXmlDocument& document) {
     const std::string& options = request.optionText;
+    const std::optional<LinkValues>& link = request.link;
     int cameraNumber = 0;
-    if (!GetCmdLineOptionInt(options, "c", cameraNumber)) {
+    if (!GetRequestOptionInt(options, link, "c", cameraNumber)) {
         return EndRunWithMessage(kCameraMissing, request.commandLineText);
     }
     const std::time_t now = std::time(nullptr);
 
     std::string serverText, dateText, beginText, endText;
-    if (!GetCmdLineOption(options, "s", serverText)) {
+    if (!GetRequestOption(options, link, "s", serverText)) {
         return EndRunWithMessage(kSystemMissing, request.commandLineText);
     }
-    if (!GetCmdLineOption(options, "d", dateText)) {
+    if (!GetRequestOption(options, link, "d", dateText)) {
         return EndRunWithMessage(kDateMissing, request.commandLineText);
     }
-    if (!GetCmdLineOption(options, "b", beginText)) {
+    if (!GetRequestOption(options, link, "b", beginText)) {
         return EndRunWithMessage(kBeginMissing, request.commandLineText);
     }
-    if (!GetCmdLineOption(options, "e", endText)) {
+    if (!GetRequestOption(options, link, "e", endText)) {
         return EndRunWithMessage(kEndMissing, request.commandLineText);
     }
 
     std::string portText;
-    const bool portGiven = GetCmdLineOption(options, "p", portText);
+    const bool portGiven = GetRequestOption(options, link, "p", portText);
     const std::string systemText = FormSystemText(serverText, portGiven, portText);
 
     const bool live = dateText == kLiveDate;
@@ -115,11 +148,13 @@ bool DecideRequest(const RequestText& request, TiXmlDocument& document) {
 
 int RunRequest(const RunContext& context) {
     std::string configPath;
-    if (!GetCmdLineOption(context.optionText, "f", configPath)) {
+    if (!GetRequestOption(context.optionText, context.link, "f", configPath)) {
         configPath = ProgramFilePath(context, kDefaultConfigName);
     }
     TiXmlDocument document;
-    if (!DecideRequest({context.optionText, context.commandLineText, configPath}, document)) return 0;
+    if (!DecideRequest({context.optionText, context.commandLineText, configPath, context.link}, document)) {
+        return 0;
+    }
 
     const std::string documentPath = ProgramFilePath(context, kDocumentName);
     if (!SaveClientInitDocument(document, documentPath.c_str())) return 0;

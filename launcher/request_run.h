@@ -4,18 +4,28 @@
 // starts the client. A preview of a request runs the deciding part alone.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <tinyxml.h>
+
+#include "request_link.h"
 
 #include "run_context.h"
 
 // What a request is worked out from.
 struct RequestText {
-    std::string optionText;       // what the options are looked up in
-    std::string commandLineText;  // what the line for a missing option shows
-    std::string configPath;       // the site configuration to read
+    std::string optionText;          // what the options are looked up in
+    std::string commandLineText;     // what the line for a missing option shows
+    std::string configPath;          // the site configuration to read
+    std::optional<LinkValues> link;  // when given, the options' values instead of optionText
 };
+
+// Reads arguments (those after argument 0), one of which is a link, as a run's
+// request. True with values when the link is the only argument and is accepted:
+// logs the options it was read as. Otherwise false: logs why it was refused.
+bool ReadLinkArguments(const std::vector<std::string>& arguments, LinkValues& values);
 
 // The deciding part. Writes each of its lines to the run log at the moment it
 // decides it (a missing option ends the run with its message, which closes the
