@@ -48,15 +48,10 @@ set(queries
   "UPDATE `Component` SET `Condition` = 'LINKS = \"1\"' WHERE `Component` = 'Links'"
   "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('SetARPINSTALLLOCATION', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')"
   "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('SetARPINSTALLLOCATION', 1001)")
-foreach(file "kestrup_check.exe|KESTRU~1.EXE|kestrup-check.exe"
-    "Kestrup_README.md|KESTRU~1.MD|Kestrup-README.md"
-    "Kestrup_THIRD_PARTY_NOTICES.txt|KESTRU~1.TXT|Kestrup-THIRD-PARTY-NOTICES.txt"
-    "KestrupConfig.example.xml|KESTRU~1.XML|KestrupConfig.example.xml")
-  string(REPLACE "|" ";" file "${file}")
-  list(GET file 0 key)
-  list(SUBLIST file 1 2 names)
-  list(JOIN names "|" names)
-  list(APPEND queries "UPDATE `File` SET `FileName` = '${names}' WHERE `File` = '${key}'")
+foreach(names KESTRU~1.EXE|kestrup-check.exe KESTRU~1.MD|Kestrup-README.md
+    KESTRU~1.TXT|Kestrup-THIRD-PARTY-NOTICES.txt KESTRU~1.XML|KestrupConfig.example.xml)
+  string(REGEX REPLACE "^.*\\|" "" long "${names}")
+  list(APPEND queries "UPDATE `File` SET `FileName` = '${names}' WHERE `FileName` = '${long}'")
 endforeach()
 foreach(file Kestrup.exe kestrup_check.exe)
   list(APPEND queries
