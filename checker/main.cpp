@@ -1,6 +1,6 @@
 // kestrup-check FILE: what Kestrup makes of a site configuration file.
 // kestrup-check FILE OPTIONS...: what a run with those options and -f FILE
-// would log and write.
+// would log and write; kestrup-check FILE LINK: the same for a kestrup: link.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,7 +13,7 @@
 namespace {
 
 constexpr char kProgramName[] = "kestrup-check";
-constexpr char kUsage[] = "usage: kestrup-check FILE [KESTRUP-OPTIONS...]\n";
+constexpr char kUsage[] = "usage: kestrup-check FILE [KESTRUP-OPTIONS... | LINK]\n";
 constexpr char kShortHelpOption[] = "-h";
 constexpr char kLongHelpOption[] = "--help";
 // Only where "/" marks options, as for Kestrup itself (Windows).
@@ -35,6 +35,10 @@ constexpr char kHelpDescription[] =
     "run would log and the client init document it would write, and writes and\n"
     "starts nothing. Exit status: 0 when the run would start the client, 1 when\n"
     "it would stop before.\n"
+    "\n"
+    "kestrup-check FILE LINK previews the request a kestrup: link asks for, with\n"
+    "FILE as the site configuration: the options the link was read as, then as\n"
+    "above; or the line that refuses the link, with exit status 1.\n"
     "\n";
 
 bool AsksForHelp(const std::string& argument) {

@@ -112,11 +112,13 @@ int RunLauncher(int argc, char* argv[]) {
     OpenRunLog(startUpOptions, defaultLogPath);
     WriteBanner(context.commandLineText);
     int status = 0;
-    if (linkGiven) {
-        LinkValues values;
-        if (ReadLinkArguments(arguments, values)) context.link = values;
+    LinkValues values;
+    if (!linkGiven) {
+        status = RunRequest(context);
+    } else if (ReadLinkArguments(arguments, values)) {
+        context.link = values;
+        status = RunRequest(context);
     }
-    if (!linkGiven || context.link) status = RunRequest(context);
     CloseRunLog();
     return status;
 }

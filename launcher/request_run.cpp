@@ -21,6 +21,8 @@ constexpr char kDateTimeFormat[] = "%m%d%Y%T";
 constexpr int kDefaultPort = 22609;
 constexpr int kHighestPort = 65535;
 
+constexpr char kLinkReadAs[] = "Link read as options: %s\n";
+constexpr char kLinkRefused[] = "Link refused: %s\n";
 constexpr char kCameraMissing[] = "Camera number not specified on command line: %s\n";
 constexpr char kSystemMissing[] = "Search system IP addr not specified on command line: %s\n";
 constexpr char kDateMissing[] = "Search date not specified on command line: %s\n";
@@ -29,8 +31,6 @@ constexpr char kEndMissing[] = "Search end time not specified on command line: %
 constexpr char kNotReadInFull[] = "Search date and time %s could not be read in full\n";
 constexpr char kOutOfRange[] = "Search date and time %s is outside the supported range\n";
 constexpr char kClientNotStarted[] = "Could not start client %s: %s\n";
-constexpr char kLinkReadAs[] = "Link read as options: %s\n";
-constexpr char kLinkRefused[] = "Link refused: %s\n";
 
 // Calendar times travel as signed 32-bit seconds.
 bool FitsCalendarTime32(std::time_t time) { return time >= INT32_MIN && time <= INT32_MAX; }
@@ -58,6 +58,14 @@ int SearchTime(const std::string& dateText, const std::string& timeText) {
     return static_cast<int>(time);
 }
 
+// Ends the run: writes message, which shows the command line text, and closes
+// the log. False, for the caller to return.
+bool EndRunWithMessage(const char* message, const std::string& commandLineText) {
+    WriteLogLine(message, commandLineText.c_str());
+    CloseRunLog();
+    return false;
+}
+
 // Every option of a request is obtained here: from a link's values when the
 // run was given a link, otherwise from the option text. Found or not, the rest
 // of the run reads the same either way.
@@ -76,14 +84,6 @@ bool GetRequestOptionInt(const std::string& optionText, const std::optional<Link
     const bool found = GetRequestOption(optionText, link, name, text);
     if (found) value = SaturatingAtoi(text);
     return found;
-}
-
-// Ends the run: writes message, which shows the command line text, and closes
-// the log. False, for the caller to return.
-bool EndRunWithMessage(const char* message, const std::string& commandLineText) {
-    WriteLogLine(message, commandLineText.c_str());
-    CloseRunLog();
-    return false;
 }
 
 }  // namespace

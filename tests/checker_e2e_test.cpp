@@ -138,7 +138,7 @@ TEST(CheckerEndToEnd, AFileThatCannotBeReadIsAnErrorWithTheReadersReason) {
 // begins with "-" but is neither is no FILE: a usage error, status 2.
 TEST(CheckerEndToEnd, ItsOwnCommandLineComesBeforeAnyFile) {
     constexpr char kHelp[] = "<help>";  // the help text, checked at its ends
-    const std::string usage = "usage: kestrup-check FILE [KESTRUP-OPTIONS...]\n";
+    const std::string usage = "usage: kestrup-check FILE [KESTRUP-OPTIONS... | LINK]\n";
     const bool windows = WindowsBuild();
     const std::string here = windows ? ".\\" : "./";
     const struct {

@@ -1,5 +1,9 @@
 // The launcher's start-up through the real program: help, the run log's
-// destinations and the banner.
+// destinations and the banner, and requests given as a link.
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "platform.h"
@@ -153,6 +157,112 @@ TEST(LauncherEndToEnd, TheProgramPathIsNotReadAsOptions) {
         EXPECT_EQ(run.standardError, "") << name;
         EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))), StartUpRecord(directory, {}))
             << name;
+    }
+}
+
+// Placement is configured, so the documents do not depend on the screen.
+constexpr char kLinkSite[] =
+    "<Config Width=\"640\" Height=\"480\" Left=\"10\" Top=\"20\">\n"
+    "  <System IPAddr=\"10.1.2.3\"><Camera Number=\"7\"><Input Name=\"Lobby\" /></Camera></System>\n"
+    "  <System IPAddr=\"cam-east:8080\"><Camera Number=\"3\"><Input Name=\"Gate\" /></Camera></System>\n"
+    "</Config>\n";
+constexpr char kDocument[] = "nVCmdLine.xml";
+constexpr char kClientRecord[] = "norvclient-started.txt";
+
+// The stand-in client's record once it is complete (the client runs on after
+// the program has exited), waiting up to a minute; empty when the run wrote no
+// document, so started no client.
+std::string CompleteClientRecord(const ProgramDirectory& directory) {
+    if (!FileExists(directory.File(kDocument))) return "";
+    const std::string end = WithLineEnds("end\n");
+    std::string record;
+    for (int wait = 0; wait < 1200; ++wait) {
+        record = ReadFileBytes(directory.File(kClientRecord));
+        if (record.size() >= end.size() && record.compare(record.size() - end.size(), end.size(), end) == 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return record;
+}
+
+TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
+    const struct {
+        std::string link;
+        std::vector<std::string> options;
+    } cases[] = {
+        {"kestrup:?c=7&s=10.1.2.3&d=12252010&b=10:30:00&e=11:00:00",
+         {"-c", "7", "-s", "10.1.2.3", "-d", "12252010", "-b", "10:30:00", "-e", "11:00:00"}},
+        {"KESTRUP://open/?e=2&b=1&d=live&p=8080&s=cam-east&%63=3",
+         {"-c", "3", "-s", "cam-east", "-p", "8080", "-d", "live", "-b", "1", "-e", "2"}},
+        // A missing option ends the run with its line, which shows the link.
+        {"kestrup:/?c=7&s=10.1.2.3", {"-c", "7", "-s", "10.1.2.3"}},
+    };
+    for (const auto& c : cases) {
+        ProgramDirectory directory;
+        directory.AddStandInClient();
+        WriteFileBytes(directory.File("KestrupConfig.xml"), kLinkSite);
+
+        const std::string optionsLine = directory.CommandLineText(c.options);
+        directory.Run(c.options);
+        const std::string optionsLog = MaskedTimes(ReadFileBytes(directory.File("Kestrup.log")));
+        const std::string document = ReadFileBytes(directory.File(kDocument));
+        const std::string clientRecord = CompleteClientRecord(directory);
+        std::filesystem::remove(directory.File(kDocument));
+        std::filesystem::remove(directory.File(kClientRecord));
+
+        const std::string linkLine = directory.CommandLineText({c.link});
+        ProgramRun run = directory.Run({c.link});
+        EXPECT_EQ(run.exitStatus, 0) << c.link;
+        EXPECT_EQ(run.standardOutput + run.standardError, "") << c.link;
+        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), document) << c.link;
+        EXPECT_EQ(CompleteClientRecord(directory), clientRecord) << c.link;
+        // The same lines after the banner, the link's reading first.
+        std::string lines = WithoutCarriageReturns(optionsLog.substr(ExpectedRecord(optionsLine).size()));
+        for (auto at = lines.find(optionsLine); at != std::string::npos; at = lines.find(optionsLine)) {
+            lines.replace(at, optionsLine.size(), linkLine);
+        }
+        std::string options = ArgumentsText(c.options);
+        options.pop_back();
+        EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
+                  optionsLog + ExpectedRecord(linkLine, "Link read as options: " + options + "\n" + lines))
+            << c.link;
+    }
+}
+
+// A refused link writes no document and starts no client, whatever stands
+// beside it; it never prints help, and its one line goes to the default log.
+TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
+    const std::string request = "kestrup:?c=7&s=10.1.2.3&d=live&b=1&e=2";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string reason;
+    } cases[] = {
+        {{request + "&f=other.xml"}, "key f is not a request option (c, s, p, d, b, e)"},
+        {{request + "&v=1"}, "key v is not a request option (c, s, p, d, b, e)"},
+        {{request + "&c=8"}, "key c is given twice"},
+        {{"kestrup:?s=10.1.2.3%20-f%20other.xml&c=7"}, "key s holds a space, quote or control character"},
+        {{"kestrup:?c=7&s=%2Dv1"}, "key s starts with '-'"},
+        {{"kestrup:?/?"}, "key /? is not a request option (c, s, p, d, b, e)"},
+        {{request + std::string(2048, 'a')}, "the link is longer than 2048 characters"},
+        {{request, "-f", "other.xml"}, "a link must be the only argument"},
+        {{"-v", "1", request}, "a link must be the only argument"},
+        {{request, "-?"}, "a link must be the only argument"},
+        {{request, "/help"}, "a link must be the only argument"},
+    };
+    for (const auto& c : cases) {
+        ProgramDirectory directory;
+        directory.AddStandInClient();
+        WriteFileBytes(directory.File("KestrupConfig.xml"), kLinkSite);
+        const std::string before = ListDirectory(directory.Path());
+        const std::string commandLine = directory.CommandLineText(c.arguments);
+        ProgramRun run = directory.Run(c.arguments);
+        EXPECT_EQ(run.exitStatus, 0) << commandLine;
+        EXPECT_EQ(run.standardOutput + run.standardError, "") << commandLine;
+        EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
+                  ExpectedRecord(commandLine, "Link refused: " + c.reason + "\n"))
+            << commandLine;
+        std::filesystem::remove(directory.File("Kestrup.log"));
+        EXPECT_EQ(ListDirectory(directory.Path()), before) << commandLine;
     }
 }
 

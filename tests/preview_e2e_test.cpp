@@ -100,4 +100,54 @@ TEST(PreviewEndToEnd, ThePreviewShowsWhatARunWithTheSameOptionsLogsAndWrites) {
     }
 }
 
+// A link's preview is its options' preview, after the line that shows what it
+// was read as, with the link where the lines show the command line; a refused
+// link's preview is its one line.
+TEST(PreviewEndToEnd, ALinkPreviewsAsItsOptionsDo) {
+    const struct {
+        std::string link;
+        std::vector<std::string> options;  // empty: the link is refused
+        std::string refusal = "";
+    } cases[] = {
+        {"kestrup:?c=7&s=10.1.2.3&d=12252010&b=10:30:00&e=11:00:00",
+         {"-c", "7", "-s", "10.1.2.3", "-d", "12252010", "-b", "10:30:00", "-e", "11:00:00"}},
+        {"kestrup://open/?c=3&s=10.0.0.5&p=22610&d=live&b=1&e=2",
+         {"-c", "3", "-s", "10.0.0.5", "-p", "22610", "-d", "live", "-b", "1", "-e", "2"}},
+        {"kestrup:?c=99&s=10.1.2.3&d=live&b=1&e=2",
+         {"-c", "99", "-s", "10.1.2.3", "-d", "live", "-b", "1", "-e", "2"}},
+        {"kestrup:?c=7&s=10.1.2.3", {"-c", "7", "-s", "10.1.2.3"}},
+        {"kestrup:?c=7&f=site.xml", {}, "key f is not a request option (c, s, p, d, b, e)"},
+    };
+    for (const auto& c : cases) {
+        ProgramDirectory directory;
+        WriteFileBytes(directory.File(kFile), kSiteConfiguration);
+        auto preview = [&](const std::vector<std::string>& request) {
+            std::vector<std::string> arguments = {kFile};
+            arguments.insert(arguments.end(), request.begin(), request.end());
+            ProgramRun run;
+            EXPECT_TRUE(RunProgramAndWait(Checker(), arguments, directory.Path(), run)) << c.link;
+            return run;
+        };
+        const ProgramRun linkPreview = preview({c.link});
+        EXPECT_EQ(linkPreview.standardError, "") << c.link;
+        if (c.options.empty()) {
+            EXPECT_EQ(linkPreview.standardOutput, WithLineEnds("log: Link refused: " + c.refusal + "\n"))
+                << c.link;
+            EXPECT_EQ(linkPreview.exitStatus, 1) << c.link;
+            continue;
+        }
+        const ProgramRun optionsPreview = preview(c.options);
+        std::string options = ArgumentsText(c.options);
+        std::string expected = WithoutCarriageReturns(optionsPreview.standardOutput);
+        for (auto at = expected.find(options); at != std::string::npos; at = expected.find(options)) {
+            expected.replace(at, options.size(), c.link + " ");
+        }
+        options.pop_back();
+        EXPECT_EQ(WithoutCarriageReturns(linkPreview.standardOutput),
+                  "log: Link read as options: " + options + "\n" + expected)
+            << c.link;
+        EXPECT_EQ(linkPreview.exitStatus, optionsPreview.exitStatus) << c.link;
+    }
+}
+
 }  // namespace
