@@ -1,12 +1,15 @@
-# CPack runs this after it has packed the zip: builds the Windows Installer
-# package Kestrup-<version>-win64.msi from cmake/kestrup.wxs and the same staged
-# files, signs it when a certificate is given, and writes its SHA-256 checksum
-# file beside it, after signing, in the form of the zip's.
+# CPack runs this after cmake/sign_programs.cmake, before it packs the zip:
+# builds the Windows Installer package <CPACK_PACKAGE_FILE_NAME>.msi from
+# cmake/kestrup.wxs and the same staged files, signs it when a certificate is
+# given, and writes its SHA-256 checksum file, after signing, in the form of the
+# zip's. Both lie beside the staged files until cmake/place_msi.cmake renames
+# them into place, once the zip is packed: a step that fails leaves no package.
 #
-# From CPackConfig.cmake: CPACK_KESTRUP_MSI_VERSION (the product's version),
+# From CPackConfig.cmake: CPACK_PACKAGE_VERSION (the release's four numbers),
 # CPACK_KESTRUP_PROGRAM_VERSION (the programs' version resource),
 # CPACK_KESTRUP_WXS, CPACK_KESTRUP_UPGRADE_CODE.
 include("${CMAKE_CURRENT_LIST_DIR}/signing.cmake")
+include("${CMAKE_CURRENT_LIST_DIR}/KestrupPackageVersion.cmake")
 
 find_program(KESTRUP_WIXL wixl)
 find_program(KESTRUP_MSIBUILD msibuild)
@@ -14,31 +17,42 @@ if(NOT KESTRUP_WIXL OR NOT KESTRUP_MSIBUILD)
   message(FATAL_ERROR "The .msi needs wixl and msibuild (Debian's wixl and msitools): run scripts/setup")
 endif()
 
-set(version "${CPACK_KESTRUP_MSI_VERSION}")
-set(msi "${CPACK_PACKAGE_DIRECTORY}/Kestrup-${version}-win64.msi")
+kestrup_package_version(version "${CPACK_PACKAGE_VERSION}")
+set(name "${CPACK_PACKAGE_FILE_NAME}.msi")
+set(msi "${CPACK_TOPLEVEL_DIRECTORY}/${name}")
 file(REMOVE "${msi}" "${msi}.sha256")
 
 # wixl takes the files' sources relative to where it runs.
 execute_process(
-  COMMAND "${KESTRUP_WIXL}" --arch x64 -D "Version=${version}"
-          -D "UpgradeCode=${CPACK_KESTRUP_UPGRADE_CODE}" -o "${msi}" "${CPACK_KESTRUP_WXS}"
+  COMMAND "${KESTRUP_WIXL}" --arch x64 -D "Version=${version}" -D "Release=${CPACK_PACKAGE_VERSION}"
+          -D "FileName=${name}" -D "UpgradeCode=${CPACK_KESTRUP_UPGRADE_CODE}"
+          -o "${msi}" "${CPACK_KESTRUP_WXS}"
   WORKING_DIRECTORY "${CPACK_TEMPORARY_DIRECTORY}"
   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)
-  message(FATAL_ERROR "wixl could not build ${msi}:\n${output}")
+  message(FATAL_ERROR "wixl could not build ${name}:\n${output}")
 endif()
 
 # What wixl cannot say:
-# - The upgrade row must also find an installed package of this same version:
-#   Windows Installer ignores a version's fourth number, so without it a build
-#   that differs only there would install beside the older one instead of
-#   replacing it. Attributes 513: migrate features, maximum inclusive.
 # - The programs are versioned files: without a version in the File table,
 #   Windows Installer would keep an older Kestrup.exe found in the directory
 #   (a copy from the zip) as if it were a file the user had changed.
+# - The kestrup: scheme is registered only when the administrator asks with
+#   LINKS=1 (wixl refuses a Condition inside a Component).
+# - ARPINSTALLLOCATION names the directory in Programs and Features, set once
+#   CostFinalize has resolved INSTALLDIR.
+# - INSTALLDIR and LINKS reach the elevated part of a per-machine install only
+#   as secure properties.
+# - A file name that is no 8.3 name is given as short|long.
 set(queries
-  "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'"
-  "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{${CPACK_KESTRUP_UPGRADE_CODE}}', '${version}', 513, 'WIX_UPGRADE_DETECTED')")
+  "UPDATE `Component` SET `Condition` = 'LINKS = \"1\"' WHERE `Component` = 'Links'"
+  "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('SetARPINSTALLLOCATION', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')"
+  "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('SetARPINSTALLLOCATION', 1001)")
+foreach(names KESTRU~1.EXE|kestrup-check.exe KESTRU~1.MD|Kestrup-README.md
+    KESTRU~1.TXT|Kestrup-THIRD-PARTY-NOTICES.txt KESTRU~1.XML|KestrupConfig.example.xml)
+  string(REGEX REPLACE "^.*\\|" "" long "${names}")
+  list(APPEND queries "UPDATE `File` SET `FileName` = '${names}' WHERE `FileName` = '${long}'")
+endforeach()
 foreach(file Kestrup.exe kestrup_check.exe)
   list(APPEND queries
     "UPDATE `File` SET `Version` = '${CPACK_KESTRUP_PROGRAM_VERSION}' WHERE `File` = '${file}'"
@@ -48,11 +62,13 @@ set(query_options)
 foreach(query IN LISTS queries)
   list(APPEND query_options -q "${query}")
 endforeach()
+# Its value holds semicolons, which a CMake list would split.
 execute_process(COMMAND "${KESTRUP_MSIBUILD}" "${msi}" ${query_options}
+  -q "UPDATE `Property` SET `Value` = 'INSTALLDIR;LINKS;WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED' WHERE `Property` = 'SecureCustomProperties'"
   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)
   file(REMOVE "${msi}")
-  message(FATAL_ERROR "msibuild could not complete ${msi}:\n${output}")
+  message(FATAL_ERROR "msibuild could not complete ${name}:\n${output}")
 endif()
 
 if(KESTRUP_SIGNING)
@@ -64,6 +80,4 @@ else()
 endif()
 
 file(SHA256 "${msi}" hash)
-get_filename_component(name "${msi}" NAME)
 file(WRITE "${msi}.sha256" "${hash}  ${name}\n")
-message(STATUS "Windows Installer package: ${msi}")

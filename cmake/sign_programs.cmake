@@ -1,8 +1,15 @@
-# CPack runs this on the staged release files, before it packs them: both
-# programs are signed when a certificate is given (cmake/signing.cmake), so the
-# zip and the Windows Installer package carry the same signed programs.
-# cmake/msi_package.cmake says in its one line whether the release is signed.
+# CPack runs this on the staged release files, before the package step: it first
+# removes this version's packages from the output directory, so that a failed
+# signing or package step leaves neither package; then it signs both programs
+# when a certificate is given (cmake/signing.cmake), so the zip and the Windows
+# Installer package carry the same signed programs. cmake/msi_package.cmake says
+# in its one line whether the release is signed.
 include("${CMAKE_CURRENT_LIST_DIR}/signing.cmake")
+
+foreach(package zip msi)
+  file(REMOVE "${CPACK_PACKAGE_DIRECTORY}/${CPACK_PACKAGE_FILE_NAME}.${package}"
+    "${CPACK_PACKAGE_DIRECTORY}/${CPACK_PACKAGE_FILE_NAME}.${package}.sha256")
+endforeach()
 
 if(KESTRUP_SIGNING)
   foreach(program Kestrup.exe kestrup-check.exe)

@@ -22,11 +22,15 @@ function(kestrup_sign_file file)
   if(NOT EXISTS "${certificate}")
     message(FATAL_ERROR "Cannot sign ${file}: KESTRUP_SIGN_PKCS12 names no file (${certificate})")
   endif()
-  # The password goes through a file only its owner can read, never the
-  # command line, which other users of the machine can see.
-  set(password_file "${file}.password")
-  file(TOUCH "${password_file}")
-  file(CHMOD "${password_file}" PERMISSIONS OWNER_READ OWNER_WRITE)
+  # The password goes through a file, never the command line, which other
+  # users of the machine can see. The file lies in a fresh directory that
+  # mktemp creates for its owner alone, so no one else can open it at any moment.
+  execute_process(COMMAND mktemp -d RESULT_VARIABLE result
+    OUTPUT_VARIABLE secret_dir OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "Cannot sign ${file}: mktemp -d failed")
+  endif()
+  set(password_file "${secret_dir}/password")
   file(WRITE "${password_file}" "$ENV{KESTRUP_SIGN_PASSWORD}")
   set(timestamp)
   if(NOT "$ENV{KESTRUP_SIGN_TIMESTAMP_URL}" STREQUAL "")
@@ -37,7 +41,7 @@ function(kestrup_sign_file file)
     COMMAND "${KESTRUP_OSSLSIGNCODE}" sign -pkcs12 "${certificate}" -readpass "${password_file}"
             -h sha256 ${timestamp} ${ARGN} -in "${file}" -out "${file}.signed"
     RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  file(REMOVE "${password_file}")
+  file(REMOVE_RECURSE "${secret_dir}")
   if(NOT result EQUAL 0)
     file(REMOVE "${file}.signed")
     message(FATAL_ERROR "Signing ${file} failed:\n${output}")
