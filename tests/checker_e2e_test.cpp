@@ -153,7 +153,7 @@ TEST(CheckerEndToEnd, ItsOwnCommandLineComesBeforeAnyFile) {
         {{"-h"}, kHelp, "", 0},
         {{"--help", "-c", "7"}, kHelp, "", 0},
         {{"/?"}, windows ? kHelp : "/?: error: Could not open file /?\n", "", windows ? 0 : 2},
-        {{"--version"}, "kestrup-check v" KESTRUP_VERSION "\n", "", 0},
+        {{"--version"}, "kestrup-check v" + BuildVersion() + "\n", "", 0},
         {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
          "",
          "kestrup-check: FILE comes first, not -c (a file named -c is given as " + here + "-c)\n" + usage,

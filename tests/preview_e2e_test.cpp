@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "program_directory.h"
+#include "version_resource.h"
 
 namespace {
 
@@ -147,6 +148,37 @@ TEST(PreviewEndToEnd, ALinkPreviewsAsItsOptionsDo) {
                   "log: Link read as options: " + options + "\n" + expected)
             << c.link;
         EXPECT_EQ(linkPreview.exitStatus, optionsPreview.exitStatus) << c.link;
+    }
+}
+
+// Both programs show the version that the build gives them and their packages:
+// Kestrup in its run log's banner, kestrup-check on --version, and on Windows
+// each in its version resource, as numbers and as text.
+TEST(PreviewEndToEnd, BothProgramsShowTheVersionTheBuildGivesThem) {
+    ProgramDirectory directory;
+    const std::string checker = directory.File(std::filesystem::path(Checker()).filename().string());
+    CopyFileTo(Checker(), checker);
+    const struct {
+        std::string program;
+        std::vector<std::string> arguments;
+        std::string shown;  // in the run log or on standard output
+    } cases[] = {
+        {directory.Program(), {}, "\nKestrup v" + BuildVersion() + " executing at: "},
+        {checker, {"--version"}, "kestrup-check v" + BuildVersion() + "\n"},
+    };
+    for (const auto& c : cases) {
+        ProgramRun run;
+        ASSERT_TRUE(RunProgramAndWait(c.program, c.arguments, directory.Path(), run)) << c.program;
+        const std::string log = directory.File("Kestrup.log");
+        const std::string shown = run.standardOutput + (FileExists(log) ? ReadFileBytes(log) : "");
+        EXPECT_NE(WithoutCarriageReturns(shown).find(c.shown), std::string::npos) << shown;
+        std::string numbers = "none";
+        std::string text = "none";
+        EXPECT_EQ(ReadFileVersion(c.program, numbers, text), WindowsBuild()) << c.program;
+        if (WindowsBuild()) {
+            EXPECT_EQ(numbers, BuildVersion()) << c.program;
+            EXPECT_EQ(text, BuildVersion()) << c.program;
+        }
     }
 }
 

@@ -503,6 +503,7 @@ TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
 // the outside file whole and in its place; it logs that the document's access
 // was not carried over.
 TEST(RequestEndToEnd, NamesTakenBeforeTheRunAreNeverWrittenThrough) {
+    if (const std::string why = WhyNoLinksCanBePlanted(); !why.empty()) GTEST_SKIP() << why;
     RequestDirectory directory("program");
     const std::string outside = directory.Path() + "/../outside.txt";
     const std::string absent = directory.Path() + "/../absent.txt";
@@ -522,8 +523,9 @@ TEST(RequestEndToEnd, NamesTakenBeforeTheRunAreNeverWrittenThrough) {
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
     EXPECT_EQ(ReadFileBytes(outside), "outside\n");
     EXPECT_FALSE(FileExists(absent));
-    // The planted links stay; Wine lists none that leads nowhere.
-    EXPECT_EQ(RequestDirectory::Count(ListDirectory(directory.Path()), ".tmp"), WindowsBuild() ? 1u : 2u);
+    // The planted links stay; through the host, Wine lists none that leads nowhere.
+    EXPECT_EQ(RequestDirectory::Count(ListDirectory(directory.Path()), ".tmp"),
+              PlantedThroughTheHost() ? 1u : 2u);
     EXPECT_TRUE(RemovePlantedLinks(directory.Path()));
 }
 
@@ -550,8 +552,11 @@ TEST(RequestEndToEnd, AStaleTemporaryFileIsRemovedAndALiveOneKept) {
         {TemporaryFileName(ended, 1), true, true},
         {TemporaryFileName(4, 0), true, true},
     };
+    // Where no link can be planted, the rows with a link are left out.
+    const std::string noLinks = WhyNoLinksCanBePlanted();
     for (const auto& c : cases) {
         if (c.link) {
+            if (!noLinks.empty()) continue;
             ASSERT_TRUE(PlantLink(directory.Path(), c.name, "../outside.txt")) << c.name;
         } else {
             WriteFileBytes(directory.File(c.name), "stale\n");
@@ -561,9 +566,14 @@ TEST(RequestEndToEnd, AStaleTemporaryFileIsRemovedAndALiveOneKept) {
     const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
     const std::string listing = ListDirectory(directory.Path());
-    for (const auto& c : cases) EXPECT_EQ(listing.find(c.name) != std::string::npos, c.kept) << c.name;
+    for (const auto& c : cases) {
+        if (!c.link || noLinks.empty()) {
+            EXPECT_EQ(listing.find(c.name) != std::string::npos, c.kept) << c.name;
+        }
+    }
     EXPECT_EQ(ReadFileBytes(outside), "outside\n");
     EXPECT_TRUE(RemovePlantedLinks(directory.Path()));
+    if (!noLinks.empty()) GTEST_SKIP() << "the rows with a link: " << noLinks;
 }
 
 #ifndef _WIN32

@@ -4,6 +4,10 @@
 
 #include <unistd.h>
 
+std::string WhyNoLinksCanBePlanted() { return ""; }
+
+bool PlantedThroughTheHost() { return false; }
+
 bool PlantLink(const std::string& directory, const std::string& name, const std::string& target) {
     return symlink(target.c_str(), (directory + "/" + name).c_str()) == 0;
 }

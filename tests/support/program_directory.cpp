@@ -7,7 +7,8 @@
 namespace {
 
 constexpr char kClientName[] = "norvclient.exe";
-constexpr char kBannerStart[] = "Kestrup v" KESTRUP_VERSION " executing at: ";
+constexpr char kVersionsFile[] = "package-versions.txt";
+constexpr char kVersionLineStart[] = "\nversion=";
 
 ProgramsUnderTest programsUnderTest;
 
@@ -15,6 +16,11 @@ std::string FileName(const std::string& path) { return std::filesystem::path(pat
 
 std::string AbsolutePath(const std::string& path) {
     return path.empty() ? path : std::filesystem::absolute(path).string();
+}
+
+const std::string& BannerStart() {
+    static const std::string start = "Kestrup v" + BuildVersion() + " executing at: ";
+    return start;
 }
 
 }  // namespace
@@ -27,6 +33,19 @@ void SetProgramsUnderTest(const ProgramsUnderTest& programs) {
 const std::string& StandInClient() { return programsUnderTest.client; }
 
 const std::string& Checker() { return programsUnderTest.checker; }
+
+const std::string& BuildVersion() {
+    static const std::string version = [] {
+        const std::string file =
+            (std::filesystem::path(programsUnderTest.program).parent_path() / kVersionsFile).string();
+        const std::string text = "\n" + (FileExists(file) ? ReadFileBytes(file) : "");
+        const auto start = text.find(kVersionLineStart);
+        if (start == std::string::npos) return "(no version line in " + file + ")";
+        const auto from = start + sizeof kVersionLineStart - 1;
+        return text.substr(from, text.find_first_of("\r\n", from) - from);
+    }();
+    return version;
+}
 
 std::string ArgumentsText(const std::vector<std::string>& arguments) {
     std::string text;
@@ -62,17 +81,16 @@ std::string ProgramDirectory::CommandLineText(const std::vector<std::string>& ar
 }
 
 std::string ExpectedRecord(const std::string& commandLineText, const std::string& lines) {
-    return WithLineEnds(std::string("\n") + kBannerStart + "<time>\nCommand Line: " + commandLineText + "\n" +
-                        lines);
+    return WithLineEnds("\n" + BannerStart() + "<time>\nCommand Line: " + commandLineText + "\n" + lines);
 }
 
 std::string MaskedTimes(const std::string& text) {
     std::string masked;
     std::string::size_type from = 0;
     for (;;) {
-        auto banner = text.find(kBannerStart, from);
+        auto banner = text.find(BannerStart(), from);
         if (banner == std::string::npos) break;
-        auto timeStart = banner + sizeof kBannerStart - 1;
+        auto timeStart = banner + BannerStart().size();
         auto timeEnd = text.find_first_of("\r\n", timeStart);
         if (timeEnd == std::string::npos) timeEnd = text.size();
         masked += text.substr(from, timeStart - from);

@@ -21,6 +21,11 @@ void SetProgramsUnderTest(const ProgramsUnderTest& programs);
 const std::string& StandInClient();
 const std::string& Checker();
 
+// The version the build gives the programs and their packages, from the
+// versions file it writes beside the programs: "1.1.1.27804". Where the file
+// has none, a text that names the file and is no version.
+const std::string& BuildVersion();
+
 // The arguments, each followed by one space: how the run log and the checker
 // show them.
 std::string ArgumentsText(const std::vector<std::string>& arguments);
