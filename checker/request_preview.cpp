@@ -27,7 +27,8 @@ void PrintLogLines(const std::string& lines, std::FILE* out) {
 
 int PreviewRequest(const std::string& configPath, const std::vector<std::string>& arguments, std::FILE* out) {
     RequestText request;
-    request.optionText = request.commandLineText = JoinArguments(arguments);
+    request.optionText = JoinArguments(arguments);
+    request.commandLineText = JoinArguments(ArgumentsAsLogged(arguments));
     request.configPath = configPath;
     const bool linkGiven = HoldsRequestLink(arguments);
     if (!linkGiven && HelpRequested(request.optionText)) return kPreviewStopsEarly;

@@ -95,8 +95,9 @@ int RunLauncher(int argc, char* argv[]) {
     // Argument 0 is not searched: a program path such as C:\Cam-Viewer\Kestrup.exe
     // must not be read as the -v option.
     const std::vector<std::string> arguments(all.begin() + (argc > 0 ? 1 : 0), all.end());
-    context.commandLineText = JoinArguments(all);
     context.optionText = JoinArguments(arguments);
+
+    context.commandLineText = JoinArguments(ArgumentsAsLogged(all));
 
     // A link comes from a web page: it never asks for help and never moves the
     // log, so no option text is read for either.

@@ -65,21 +65,8 @@ bool PercentDecode(const std::string& text, std::string& decoded) {
     return true;
 }
 
-// A key as the log may show it: printable ASCII kept, every other byte written
-// as a percent escape, so that no page can write lines of its own.
-std::string Shown(const std::string& key) {
-    std::string shown;
-    for (unsigned char c : key) {
-        if (c > ' ' && c < 0x7F) {
-            shown += static_cast<char>(c);
-        } else {
-            char escape[4];
-            std::snprintf(escape, sizeof escape, "%%%02X", c);
-            shown += escape;
-        }
-    }
-    return "key " + shown;
-}
+// A key as a refusal names it; an empty one as "".
+std::string Shown(const std::string& key) { return "key " + (key.empty() ? "\"\"" : LinkAsLogged(key)); }
 
 bool IsUnsafe(unsigned char c) { return c < ' ' || c == ' ' || c == 0x7F || c == '"' || c == '\''; }
 
@@ -153,6 +140,27 @@ bool ReadPair(const std::string& pair, LinkValues& values, std::string& refusal)
 }  // namespace
 
 const char kLinkNotAlone[] = "a link must be the only argument";
+
+std::string LinkAsLogged(const std::string& text) {
+    std::string shown;
+    for (unsigned char c : text) {
+        if (c > ' ' && c < 0x7F) {
+            shown += static_cast<char>(c);
+        } else {
+            char escape[4];
+            std::snprintf(escape, sizeof escape, "%%%02X", c);
+            shown += escape;
+        }
+    }
+    return shown;
+}
+
+std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments) {
+    for (auto& argument : arguments) {
+        if (IsRequestLink(argument)) argument = LinkAsLogged(argument);
+    }
+    return arguments;
+}
 
 bool IsRequestLink(const std::string& argument) { return StartsWithFolded(argument, 0, kScheme); }
 

@@ -22,6 +22,14 @@ inline constexpr std::size_t kLongestLink = 2048;
 // the whole command line.
 extern const char kLinkNotAlone[];
 
+// Text from a link as the run log shows it: printable ASCII kept, every other
+// byte (spaces, line ends, control characters, anything not ASCII) written as
+// a percent escape, so that no page can write lines of its own into the log.
+std::string LinkAsLogged(const std::string& text);
+
+// The arguments with each link among them as the run log shows it.
+std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments);
+
 // True when argument begins with the scheme "kestrup:", in any letter case.
 bool IsRequestLink(const std::string& argument);
 

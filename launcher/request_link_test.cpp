@@ -47,6 +47,7 @@ TEST(ReadRequestLink, ReadsARequestOrRefusesNamingTheKeyAndWhy) {
         {"kestrup:?%3F=1", "", "key ?" + std::string(kNotAnOption)},
         {"kestrup:?C=7", "", "key C" + std::string(kNotAnOption)},
         {"kestrup:?%0A%1B=1", "", "key %0A%1B" + std::string(kNotAnOption)},
+        {"kestrup:?=7", "", "key \"\"" + std::string(kNotAnOption)},
         {"kestrup:?c=7&c=8", "", "key c is given twice"},
         {"kestrup:?c=", "", "key c has no value"},
         // What a value may hold once decoded.

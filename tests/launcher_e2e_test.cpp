@@ -236,6 +236,7 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
     const struct {
         std::vector<std::string> arguments;
         std::string reason;
+        std::string logged = "";  // the link as the command line shows it, when not as given
     } cases[] = {
         {{request + "&f=other.xml"}, "key f is not a request option (c, s, p, d, b, e)"},
         {{request + "&v=1"}, "key v is not a request option (c, s, p, d, b, e)"},
@@ -243,6 +244,9 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
         {{"kestrup:?s=10.1.2.3%20-f%20other.xml&c=7"}, "key s holds a space, quote or control character"},
         {{"kestrup:?c=7&s=%2Dv1"}, "key s starts with '-'"},
         {{"kestrup:?/?"}, "key /? is not a request option (c, s, p, d, b, e)"},
+        {{request + "\nForged line"},
+         "key e holds a space, quote or control character",
+         request + "%0AForged%20line"},
         {{request + std::string(2048, 'a')}, "the link is longer than 2048 characters"},
         {{request, "-f", "other.xml"}, "a link must be the only argument"},
         {{"-v", "1", request}, "a link must be the only argument"},
@@ -254,7 +258,8 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
         directory.AddStandInClient();
         WriteFileBytes(directory.File("KestrupConfig.xml"), kLinkSite);
         const std::string before = ListDirectory(directory.Path());
-        const std::string commandLine = directory.CommandLineText(c.arguments);
+        const std::string commandLine =
+            directory.CommandLineText(c.logged.empty() ? c.arguments : std::vector<std::string>{c.logged});
         ProgramRun run = directory.Run(c.arguments);
         EXPECT_EQ(run.exitStatus, 0) << commandLine;
         EXPECT_EQ(run.standardOutput + run.standardError, "") << commandLine;

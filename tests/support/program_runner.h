@@ -6,6 +6,7 @@
 #include <vector>
 
 struct ProgramRun {
+    bool started = false;  // false: the system refused to start it
     int exitStatus = -1;
     std::string standardOutput;  // bytes as written
     std::string standardError;

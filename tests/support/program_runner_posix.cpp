@@ -106,6 +106,7 @@ bool RunProgramAndWait(const std::string& program, const std::vector<std::string
     out.Close(1);
     err.Close(1);
     if (spawned != 0) return false;
+    run.started = true;
     const bool readToEnd = ReadToEnd(out, err, run, deadline);
     // A program that outlives its output, or leaves its output held open, is
     // killed at the deadline: the test fails instead of hanging.

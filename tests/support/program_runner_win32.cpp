@@ -114,6 +114,7 @@ bool RunProgramAndWait(const std::string& program, const std::vector<std::string
         errWrite.Close();
     }
     if (!started) return false;
+    run.started = true;
     OwnedHandle processHandle, threadHandle;
     processHandle.handle = process.hProcess;
     threadHandle.handle = process.hThread;
