@@ -395,15 +395,41 @@ void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
 
 // FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the
 // file as it is then, so records of runs that overlap never overwrite each other.
+// FILE_READ_DATA only lets AppendToFile take its lock.
 AppendFilePointer OpenAppendFile(const std::string& path) {
-    HANDLE handle = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE handle =
+        CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     return AppendFilePointer(new AppendFile(handle));
 }
 
+// Wine finds the end and writes there in two steps, so appends from processes
+// at once can land on the same place and one record is lost (seen with ten
+// processes). An exclusive lock on one byte far past any end makes the runs
+// take turns; it covers no data, so readers and other writers are never held.
+class AppendTurn {
+public:
+    explicit AppendTurn(HANDLE handle) : handle_(handle) {
+        place_.Offset = 0xFFFFFFFE;
+        place_.OffsetHigh = 0x7FFFFFFF;
+        held_ = LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place_) != FALSE;
+    }
+    ~AppendTurn() {
+        if (held_) UnlockFileEx(handle_, 0, 1, 0, &place_);
+    }
+    AppendTurn(const AppendTurn&) = delete;
+    AppendTurn& operator=(const AppendTurn&) = delete;
+
+private:
+    HANDLE handle_;
+    OVERLAPPED place_{};
+    bool held_ = false;
+};
+
 // The text-mode line end is written here, so that the whole record goes out in
-// one WriteFile (the C runtime's text mode would split it into pieces).
+// one WriteFile (the C runtime's text mode would split it into pieces). Without
+// the lock (a file system that has none) the record is still written.
 bool AppendToFile(AppendFile& file, const std::string& text) {
     std::string translated;
     translated.reserve(text.size() + text.size() / 16);
@@ -411,6 +437,7 @@ bool AppendToFile(AppendFile& file, const std::string& text) {
         if (c == '\n') translated += '\r';
         translated += c;
     }
+    const AppendTurn turn(file.handle);
     const char* data = translated.data();
     size_t left = translated.size();
     while (left > 0) {
