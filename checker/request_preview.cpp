@@ -30,18 +30,12 @@ int PreviewRequest(const std::string& configPath, const std::vector<std::string>
     request.optionText = JoinArguments(arguments);
     request.commandLineText = JoinArguments(ArgumentsAsLogged(arguments));
     request.configPath = configPath;
-    const bool linkGiven = HoldsRequestLink(arguments);
-    if (!linkGiven && HelpRequested(request.optionText)) return kPreviewStopsEarly;
+    if (!HoldsRequestLink(arguments) && HelpRequested(request.optionText)) return kPreviewStopsEarly;
 
     std::string lines;
     SetRunLogToText(lines);
     TiXmlDocument document;
-    bool startsClient = false;
-    LinkValues values;
-    if (!linkGiven || ReadLinkArguments(arguments, values)) {
-        if (linkGiven) request.link = values;
-        startsClient = DecideRequest(request, document);
-    }
+    const bool startsClient = ReadLinkArguments(arguments, request.link) && DecideRequest(request, document);
     CloseRunLog();
 
     PrintLogLines(lines, out);

@@ -112,14 +112,7 @@ int RunLauncher(int argc, char* argv[]) {
 
     OpenRunLog(startUpOptions, defaultLogPath);
     WriteBanner(context.commandLineText);
-    int status = 0;
-    LinkValues values;
-    if (!linkGiven) {
-        status = RunRequest(context);
-    } else if (ReadLinkArguments(arguments, values)) {
-        context.link = values;
-        status = RunRequest(context);
-    }
+    const int status = ReadLinkArguments(arguments, context.link) ? RunRequest(context) : 0;
     CloseRunLog();
     return status;
 }

@@ -90,10 +90,13 @@ std::string FormSystemText(const std::string& serverText, bool portGiven, const 
     return serverText + ":" + portText;
 }
 
-bool ReadLinkArguments(const std::vector<std::string>& arguments, LinkValues& values) {
+bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<LinkValues>& link) {
+    if (!HoldsRequestLink(arguments)) return true;
     std::string refusal = kLinkNotAlone;
+    LinkValues values;
     if (arguments.size() == 1 && ReadRequestLink(arguments.front(), values, refusal)) {
         WriteLogLine(kLinkReadAs, EquivalentOptions(values).c_str());
+        link = values;
         return true;
     }
     WriteLogLine(kLinkRefused, refusal.c_str());

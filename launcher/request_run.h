@@ -22,10 +22,11 @@ struct RequestText {
     std::optional<LinkValues> link;  // when given, the options' values instead of optionText
 };
 
-// Reads arguments (those after argument 0), one of which is a link, as a run's
-// request. True with values when the link is the only argument and is accepted:
-// logs the options it was read as. Otherwise false: logs why it was refused.
-bool ReadLinkArguments(const std::vector<std::string>& arguments, LinkValues& values);
+// Reads arguments (those after argument 0) for a link. True when the run goes
+// on: with link untouched when none of them is a link, or with link set when a
+// link is the only argument and is accepted (the options it was read as are
+// logged). False when a link is refused: why is logged.
+bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<LinkValues>& link);
 
 // The deciding part. Writes each of its lines to the run log at the moment it
 // decides it (a missing option ends the run with its message, which closes the

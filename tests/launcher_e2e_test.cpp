@@ -1,8 +1,6 @@
 // The launcher's start-up through the real program: help, the run log's
 // destinations and the banner, and requests given as a link.
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -169,20 +167,10 @@ constexpr char kLinkSite[] =
 constexpr char kDocument[] = "nVCmdLine.xml";
 constexpr char kClientRecord[] = "norvclient-started.txt";
 
-// The stand-in client's record once it is complete (the client runs on after
-// the program has exited), waiting up to a minute; empty when the run wrote no
-// document, so started no client.
+// The stand-in client's record once it is complete; empty when the run wrote
+// no document, so started no client.
 std::string CompleteClientRecord(const ProgramDirectory& directory) {
-    if (!FileExists(directory.File(kDocument))) return "";
-    const std::string end = WithLineEnds("end\n");
-    std::string record;
-    for (int wait = 0; wait < 1200; ++wait) {
-        record = ReadFileBytes(directory.File(kClientRecord));
-        if (record.size() >= end.size() && record.compare(record.size() - end.size(), end.size(), end) == 0)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return record;
+    return FileExists(directory.File(kDocument)) ? directory.ClientRecords(1) : "";
 }
 
 TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {

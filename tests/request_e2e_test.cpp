@@ -65,18 +65,6 @@ public:
 
     std::string Log() const { return MaskedTimes(ReadFileBytes(File("Kestrup.log"))); }
 
-    // The stand-in client's records, once `count` of them are complete (it runs
-    // on after the program has exited), waiting up to a minute for them.
-    std::string ClientRecords(size_t count) const {
-        std::string records;
-        for (int wait = 0; wait < 1200; ++wait) {
-            records = ReadFileBytes(File(kClientRecord));
-            if (Count(records, WithLineEnds("end\n")) >= count) break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return records;
-    }
-
     static size_t Count(const std::string& text, const std::string& what) {
         size_t count = 0;
         for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;

@@ -1,6 +1,8 @@
 #include "program_directory.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "platform.h"
 
@@ -62,6 +64,19 @@ ProgramDirectory::ProgramDirectory(const std::string& subdirectory) : scratch_("
 }
 
 std::string ProgramDirectory::File(const std::string& name) const { return path_ + PathSeparator() + name; }
+
+std::string ProgramDirectory::ClientRecords(size_t count) const {
+    const std::string end = WithLineEnds("end\n");
+    std::string records;
+    for (int wait = 0; wait < 1200; ++wait) {
+        records = ReadFileBytes(File("norvclient-started.txt"));
+        size_t found = 0;
+        for (auto at = records.find(end); at != std::string::npos; at = records.find(end, at + 1)) ++found;
+        if (found >= count) break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return records;
+}
 
 void ProgramDirectory::AddStandInClient() const {
     const std::string client = File(kClientName);

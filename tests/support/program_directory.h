@@ -43,6 +43,10 @@ public:
     // Puts the stand-in client into the directory as the client program.
     void AddStandInClient() const;
 
+    // The stand-in client's records, once `count` of them are complete (it runs
+    // on after the program has exited), waiting up to a minute for them.
+    std::string ClientRecords(size_t count) const;
+
     // Runs the program here, with this directory as the working directory.
     ProgramRun Run(const std::vector<std::string>& arguments) const;
 
