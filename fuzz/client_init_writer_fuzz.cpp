@@ -24,9 +24,6 @@ namespace {
 
 constexpr char kDocumentName[] = "nVCmdLine.xml";
 constexpr char kLogName[] = "Kestrup.log";
-// The tries of the document write, each under a temporary name of its own.
-constexpr int kTemporaryNameTries = 36;
-
 bool IsPrintableAscii(const std::string& text) {
     for (char c : text) {
         if (c < 0x20 || c > 0x7e) return false;
@@ -34,11 +31,10 @@ bool IsPrintableAscii(const std::string& text) {
     return true;
 }
 
-bool HoldsTemporaryName(const std::string& directory) {
-    const std::vector<std::string> names = NamesIn(directory);
-    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
-        const std::string temporary = TemporaryFileName(CurrentProcessId(), attempt);
-        if (std::find(names.begin(), names.end(), temporary) != names.end()) return true;
+// A temporary file of the document write left in directory.
+bool HoldsTemporaryFile(const std::string& directory) {
+    for (const std::string& name : NamesIn(directory)) {
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) return true;
     }
     return false;
 }
@@ -106,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::remove(logPath.c_str());
 
     if (written != stored) std::abort();
-    if (HoldsTemporaryName(scratch.Path())) std::abort();
+    if (HoldsTemporaryFile(scratch.Path())) std::abort();
     if (written != FileExists(documentPath)) std::abort();
     if (written && !ReadsBack(documentPath, settings, systemText, live)) std::abort();
     return 0;

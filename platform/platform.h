@@ -38,69 +38,45 @@ struct VirtualScreen {
 };
 VirtualScreen GetVirtualScreen();
 
-// The identifier of this process, for names that concurrent runs must not share.
-unsigned long CurrentProcessId();
-
-// A file that this process created at a name that was free. Until it is moved
-// over another file, it is held open, and letting it go removes it: on Windows
-// through the handle that created it, so no name is looked up again and
-// nothing found at the name by then is touched; natively by unlinking the name
-// it was created at, which removes that name and never what a link there
-// leads to.
-struct NewFile;
-struct NewFileCloser {
-    void operator()(NewFile* file) const;
+// The one way this program writes a file that others read: a temporary file
+// beside the document, created new (never through a link or anything found at
+// its name), that then replaces the document in one step, so that a reader
+// finds the old document or the new one, never none and never half. The
+// temporary file is "~", eight random lower-case letters or digits, ".tmp":
+// as long a name as the document's own, so no path limit refuses the one and
+// not the other. Letting a ReplacingFile go without KeepReplacingFile discards
+// the temporary file. On Windows the system removes it even when the run is
+// killed first: it is marked for deletion from its creation until the moment
+// of the move. On Linux it has no name until just before the move (O_TMPFILE);
+// where the file system cannot make such a file, it is created at a name, and
+// the creation first removes such files left in the directory over ten
+// minutes ago by runs that were killed.
+struct ReplacingFile;
+struct ReplacingFileCloser {
+    void operator()(ReplacingFile* file) const;
 };
-using NewFilePointer = std::unique_ptr<NewFile, NewFileCloser>;
+using ReplacingFilePointer = std::unique_ptr<ReplacingFile, ReplacingFileCloser>;
 
-// Creates path as a new file, and opens stream on it for writing text (the
-// platform's line ends); the caller closes the stream with fclose, and the file
-// stays held. Anything already there, be it a file, a directory or a link,
-// makes it fail with nameTaken set, so the file is always one this call made
-// and never one reached through a link. Null on failure, with errorText set to
-// the operating system's reason.
-NewFilePointer CreateNewTextFile(const std::string& path, std::FILE*& stream, bool& nameTaken,
-                                 std::string& errorText);
-
-// Moves the new file over toPath in one step: a reader of toPath finds either
-// the old file or the new one, never a mixture and never none. The new file
-// keeps its own access and attributes (see GiveFileThePermissionsOf); a
-// read-only file at toPath is replaced too. Once moved, the file is toPath's,
-// and letting it go leaves it. False on failure, with errorText set to the
-// operating system's reason.
-bool MoveNewFileOver(NewFile& file, const std::string& toPath, std::string& errorText);
-
-// Gives the open file the access of the regular file at modelPath, so that a
-// file renamed over it later changes nobody's access: natively the permission
-// bits, and where this process may, the owner and group; on Windows the access
+// Creates the temporary file that is to replace documentPath, with the access
+// of the document there, and opens stream on it for writing text (the
+// platform's line ends); the caller closes the stream with fclose before
+// keeping the file. The access carried over is natively the permission bits,
+// and where this process may, the owner and group; on Windows the access
 // control list and the attributes (read-only, hidden, system, archive, not
-// content-indexed). Nothing happens when there is no file there. Where there is
-// one whose access cannot be read (a link, or on Windows anything that cannot
-// be told to be a plain file of modelPath's directory with no other name, or
-// whose access control list cannot be read), the open file keeps what it
-// inherited and accessCarried is false; the call goes on. False when the access
-// cannot be set, with errorText set to the operating system's reason; an owner
-// or group this process may not give is no failure.
-bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, bool& accessCarried,
-                              std::string& errorText);
+// content-indexed). With no document there is nothing to carry. A document that
+// is a link, a device or another special file has no access to carry:
+// accessCarried is then false, and the file keeps the access the directory
+// gives it. Null on failure, with errorText set to the operating system's
+// reason; an owner or group this process may not give is no failure.
+ReplacingFilePointer CreateReplacingFile(const std::string& documentPath, std::FILE*& stream,
+                                         bool& accessCarried, std::string& errorText);
 
-// The names of the regular files in directory, which is empty (the current
-// directory) or ends in the separator; directories, links and devices are left
-// out, as far as the system tells them apart (a Unix link under Wine looks like
-// a plain file). False when it cannot be read.
-bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names);
-
-// True only when no process with this identifier runs any more. Whatever cannot
-// be told for sure (no such identifier at all, no permission to look) counts as
-// still running.
-bool ProcessHasEnded(unsigned long processId);
-
-// Removes the file at path, never what a link at path leads to. Where a link
-// cannot be told from a file (Windows, where Wine shows Unix links as plain
-// files), only a plain file of path's directory with no other name is removed,
-// and anything else is left alone. False on failure or when left alone. A file
-// this process created goes with its NewFile instead, with no such check.
-bool RemoveFile(const std::string& path);
+// Moves the written file over the document in one step. A read-only document
+// is replaced too, and while another program holds the document open (Windows
+// refuses the move then), the move is tried again for up to two seconds. False
+// on failure, with errorText set to the operating system's reason; the
+// document is then as it was.
+bool KeepReplacingFile(ReplacingFile& file, std::string& errorText);
 
 // The operating system's reason for the last failed C library call (errno).
 std::string LastErrorText();

@@ -1,5 +1,6 @@
 // The platform interface on POSIX systems (Linux).
 #include "platform.h"
+#include "temporary_name.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -7,12 +8,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <csignal>
 #include <ctime>
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
-#include <limits>
 #include <locale.h>
 #include <malloc.h>
 #include <spawn.h>
@@ -108,102 +107,131 @@ VirtualScreen GetVirtualScreen() {
     return screen;
 }
 
-unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); }
-
 std::string LastErrorText() { return std::strerror(errno); }
 
-// Natively the file goes by the name it was created at: there is no removing
-// through a descriptor. unlink removes that name, never what a link there
-// leads to.
-struct NewFile {
-    explicit NewFile(const std::string& createdPath) : path(createdPath) {}
-
-    const std::string path;
+// The file is created without a name where the system can (Linux O_TMPFILE)
+// and named just before the rename, through the descriptor kept here (the
+// stream's goes when the caller closes it); elsewhere it is created at path.
+// unlink removes the name the file was given, never what a link there leads to.
+struct ReplacingFile {
+    std::string documentPath;
+    std::string path;     // empty while the file has no name
+    int descriptor = -1;  // an unnamed file's own
     bool moved = false;
 };
 
-void NewFileCloser::operator()(NewFile* file) const {
-    if (!file->moved) unlink(file->path.c_str());
+void ReplacingFileCloser::operator()(ReplacingFile* file) const {
+    if (!file->moved && !file->path.empty()) unlink(file->path.c_str());
+    if (file->descriptor >= 0) close(file->descriptor);
     delete file;
 }
 
-NewFilePointer CreateNewTextFile(const std::string& path, std::FILE*& stream, bool& nameTaken,
-                                 std::string& errorText) {
-    int descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    nameTaken = descriptor < 0 && errno == EEXIST;
-    if (descriptor < 0) {
-        errorText = LastErrorText();
-        return nullptr;
+namespace {
+
+bool IsTemporaryName(const std::string& name) {
+    constexpr std::string::size_type kEndAt = 1 + kTemporaryNameRandomDigits;
+    return name.size() == kTemporaryNameLength && name.front() == kTemporaryNameStart &&
+           name.find_first_not_of(kTemporaryNameDigits, 1) == kEndAt &&
+           name.compare(kEndAt, std::string::npos, kTemporaryNameEnd) == 0;
+}
+
+// A run killed between creating its named file and the rename leaves the file;
+// a later run removes it once it is ten minutes old, by which time no run can
+// still be writing it. Only plain files of the temporary names' form go.
+void RemoveOldTemporaryFiles(const std::string& documentPath) {
+    constexpr std::time_t kOldAge = 10 * 60;
+    const std::string directory = documentPath.substr(0, documentPath.rfind('/') + 1);
+    DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
+    if (listing == nullptr) return;
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* entry = readdir(listing)) {
+        struct stat status;
+        if (IsTemporaryName(entry->d_name) &&
+            fstatat(dirfd(listing), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode) && now - status.st_mtime > kOldAge) {
+            unlinkat(dirfd(listing), entry->d_name, 0);
+        }
     }
-    NewFilePointer file(new NewFile(path));
-    stream = fdopen(descriptor, "w");
-    if (stream == nullptr) {
-        errorText = LastErrorText();
+    closedir(listing);
+}
+
+// Opens a new file for the document: unnamed where the system and the file
+// system can make one, otherwise at a free temporary name. The name is never
+// reached through a link: O_EXCL fails on anything found there.
+int CreateTemporaryFile(ReplacingFile& file) {
+#ifdef O_TMPFILE
+    const std::string directory = file.documentPath.substr(0, file.documentPath.rfind('/') + 1);
+    int descriptor =
+        open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (descriptor >= 0) {
+        file.descriptor = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+        if (file.descriptor >= 0) return descriptor;
         close(descriptor);
+        return -1;
+    }
+#endif
+    RemoveOldTemporaryFiles(file.documentPath);
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        const std::string path = NewTemporaryPath(file.documentPath);
+        const int named = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (named >= 0) file.path = path;
+        if (named >= 0 || errno != EEXIST) return named;
+    }
+    return -1;
+}
+
+// Only the permission bits are given: set-id bits mean nothing on a document and
+// the set-group-id bit can turn on mandatory locking. fchown comes first, as it
+// may clear bits that fchmod then sets. lstat tells a link at the document's
+// name from a file; a directory there has no access to carry and needs no word:
+// the rename over it fails.
+bool CarryAccess(int descriptor, const std::string& documentPath, bool& accessCarried) {
+    struct stat model;
+    if (lstat(documentPath.c_str(), &model) != 0) return errno == ENOENT;
+    if (!S_ISREG(model.st_mode)) {
+        accessCarried = S_ISDIR(model.st_mode);
+        return true;
+    }
+    const bool ownerGiven = fchown(descriptor, model.st_uid, model.st_gid) == 0 ||
+                            fchown(descriptor, static_cast<uid_t>(-1), model.st_gid) == 0;
+    static_cast<void>(ownerGiven);
+    return fchmod(descriptor, model.st_mode & 0777) == 0;
+}
+
+}  // namespace
+
+ReplacingFilePointer CreateReplacingFile(const std::string& documentPath, std::FILE*& stream,
+                                         bool& accessCarried, std::string& errorText) {
+    ReplacingFilePointer file(new ReplacingFile);
+    file->documentPath = documentPath;
+    accessCarried = true;
+    const int descriptor = CreateTemporaryFile(*file);
+    if (descriptor < 0 || !CarryAccess(descriptor, documentPath, accessCarried) ||
+        (stream = fdopen(descriptor, "w")) == nullptr) {
+        errorText = LastErrorText();
+        if (descriptor >= 0) close(descriptor);
         return nullptr;
     }
     return file;
 }
 
-bool MoveNewFileOver(NewFile& file, const std::string& toPath, std::string& errorText) {
-    file.moved = std::rename(file.path.c_str(), toPath.c_str()) == 0;
+// An unnamed file is given a free temporary name through /proc (linkat with
+// AT_EMPTY_PATH would need a privilege); linkat fails on anything found at
+// the name, links included.
+bool KeepReplacingFile(ReplacingFile& file, std::string& errorText) {
+    const std::string self = "/proc/self/fd/" + std::to_string(file.descriptor);
+    for (int attempt = 0; file.path.empty() && attempt < kTemporaryNameTries; ++attempt) {
+        const std::string path = NewTemporaryPath(file.documentPath);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            file.path = path;
+        } else if (errno != EEXIST) {
+            break;
+        }
+    }
+    file.moved = !file.path.empty() && std::rename(file.path.c_str(), file.documentPath.c_str()) == 0;
     if (!file.moved) errorText = LastErrorText();
     return file.moved;
 }
-
-// Only the permission bits are given: set-id bits mean nothing on a document and
-// the set-group-id bit can turn on mandatory locking. fchown comes first, as it
-// may clear bits that fchmod then sets. A directory at modelPath has no access
-// to carry: the rename over it fails.
-bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, bool& accessCarried,
-                              std::string& errorText) {
-    accessCarried = true;
-    struct stat model;
-    if (lstat(modelPath.c_str(), &model) != 0) {
-        if (errno == ENOENT) return true;
-        errorText = LastErrorText();
-        return false;
-    }
-    if (!S_ISREG(model.st_mode)) {
-        accessCarried = S_ISDIR(model.st_mode);
-        return true;
-    }
-    const int descriptor = fileno(file);
-    const bool ownerGiven = fchown(descriptor, model.st_uid, model.st_gid) == 0 ||
-                            fchown(descriptor, static_cast<uid_t>(-1), model.st_gid) == 0;
-    static_cast<void>(ownerGiven);
-    if (fchmod(descriptor, model.st_mode & 0777) == 0) return true;
-    errorText = LastErrorText();
-    return false;
-}
-
-bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names) {
-    DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
-    if (listing == nullptr) return false;
-    while (const dirent* entry = readdir(listing)) {
-        bool regular = entry->d_type == DT_REG;
-        struct stat status;
-        if (entry->d_type == DT_UNKNOWN) {
-            regular = fstatat(dirfd(listing), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-                      S_ISREG(status.st_mode);
-        }
-        if (regular) names.push_back(entry->d_name);
-    }
-    closedir(listing);
-    return true;
-}
-
-// kill with signal 0 only asks whether the process exists. Identifier 0 and
-// those past pid_t would name process groups instead, so they are never ended.
-bool ProcessHasEnded(unsigned long processId) {
-    if (processId == 0 || processId > static_cast<unsigned long>(std::numeric_limits<pid_t>::max())) {
-        return false;
-    }
-    return kill(static_cast<pid_t>(processId), 0) != 0 && errno == ESRCH;
-}
-
-// unlink removes the name itself: a link at it goes, never what it leads to.
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 struct AppendFile {
     explicit AppendFile(int openDescriptor) : descriptor(openDescriptor) {}

@@ -1,5 +1,6 @@
 // The platform interface on Windows, through the Win32 functions themselves.
 #include "platform.h"
+#include "temporary_name.h"
 
 #include <windows.h>
 
@@ -51,93 +52,6 @@ OwnedHandle OwnHandle(HANDLE handle) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// What the file system says identifies an open file or directory: its volume's
-// serial number and its file ID. FileIdInfo gives the 128-bit ID that ReFS
-// needs; before Windows 8 the 64-bit file index stands in for it.
-bool GetIdentity(HANDLE handle, FILE_ID_INFO& identity) {
-    if (GetFileInformationByHandleEx(handle, FileIdInfo, &identity, sizeof identity)) return true;
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!GetFileInformationByHandle(handle, &information)) return false;
-    identity = FILE_ID_INFO{};
-    identity.VolumeSerialNumber = information.dwVolumeSerialNumber;
-    const ULONGLONG index =
-        (static_cast<ULONGLONG>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
-    std::memcpy(identity.FileId.Identifier, &index, sizeof index);
-    return true;
-}
-
-bool SameIdentity(HANDLE one, HANDLE other) {
-    FILE_ID_INFO first;
-    FILE_ID_INFO second;
-    return GetIdentity(one, first) && GetIdentity(other, second) &&
-           first.VolumeSerialNumber == second.VolumeSerialNumber &&
-           std::memcmp(&first.FileId, &second.FileId, sizeof first.FileId) == 0;
-}
-
-// The path the system resolves an open file to, links followed; empty when it
-// cannot tell (as on some network file systems).
-std::wstring FinalPath(HANDLE handle) {
-    std::vector<wchar_t> buffer(kFirstPathBufferSize);
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD length =
-            GetFinalPathNameByHandleW(handle, buffer.data(), size, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return std::wstring();
-        if (length < size) return std::wstring(buffer.data(), length);
-        buffer.resize(length);  // the size it needs, the terminating null included
-    }
-}
-
-// File names compare as the file system compares them: ordinally, ignoring case.
-bool SameFileName(const std::wstring& found, const std::string& name) {
-    std::vector<wchar_t> wide(name.size() + 1);
-    const int length = MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(),
-                                           static_cast<int>(wide.size()));
-    return length > 0 && CompareStringOrdinal(found.data(), static_cast<int>(found.size()), wide.data(),
-                                              length, TRUE) == CSTR_EQUAL;
-}
-
-// Opens path with the access asked, but only when it is a file this program may
-// act on: a plain disk file with no other name, whose own name is this name in
-// this very directory. A Unix link shows under Wine as such a file (and opens
-// and deletes what it leads to), but the system resolves it to the name and
-// directory of what it leads to: the directory found is told from this one by
-// its identity, and the name found from this name. Links the system marks as
-// such, directories, devices and files with more than one name are refused too.
-// Null when refused or not opened; information then holds nothing of use.
-OwnedHandle OpenPlainFileOfItsDirectory(const std::string& path, DWORD access,
-                                        BY_HANDLE_FILE_INFORMATION& information) {
-    OwnedHandle file = OwnHandle(CreateFileA(path.c_str(), access | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file) return nullptr;
-    constexpr DWORD kNotPlain =
-        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-    if (GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &information) ||
-        (information.dwFileAttributes & kNotPlain) != 0 || information.nNumberOfLinks != 1) {
-        return nullptr;
-    }
-    const std::string::size_type separator = path.find_last_of("\\/");
-    const std::string directory = separator == std::string::npos ? "." : path.substr(0, separator + 1);
-    const std::string name = separator == std::string::npos ? path : path.substr(separator + 1);
-    const std::wstring found = FinalPath(file.get());
-    const std::wstring::size_type foundSeparator = found.rfind(L'\\');
-    if (foundSeparator == std::wstring::npos) return nullptr;
-    // Both directories are opened for their identity alone; the one found keeps
-    // its separator, so that a volume's root stays a directory.
-    OwnedHandle expectedDirectory =
-        OwnHandle(CreateFileA(directory.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    OwnedHandle foundDirectory =
-        OwnHandle(CreateFileW(found.substr(0, foundSeparator + 1).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!expectedDirectory || !foundDirectory ||
-        !SameIdentity(expectedDirectory.get(), foundDirectory.get()) ||
-        !SameFileName(found.substr(foundSeparator + 1), name)) {
-        return nullptr;
-    }
-    return file;
-}
-
 // Sets the kept ones of attributes on the open file, and clears the others of
 // them; its times stay as they are (zero in FILE_BASIC_INFO changes nothing).
 bool SetKeptAttributes(HANDLE file, DWORD attributes) {
@@ -148,12 +62,17 @@ bool SetKeptAttributes(HANDLE file, DWORD attributes) {
 }
 
 // Windows refuses to replace a read-only file. Sets or clears the read-only
-// attribute of the document at path; true when it changed.
-bool ChangeReadOnlyAttribute(const std::string& path, bool readOnly) {
+// attribute of the file at path itself (a link there, not what it leads to);
+// true when it changed.
+bool SetReadOnly(const std::string& path, bool readOnly) {
+    OwnedHandle document =
+        OwnHandle(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     BY_HANDLE_FILE_INFORMATION information;
-    OwnedHandle document = OpenPlainFileOfItsDirectory(path, FILE_WRITE_ATTRIBUTES, information);
-    if (!document || ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) == readOnly)
+    if (!document || !GetFileInformationByHandle(document.get(), &information) ||
+        ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) == readOnly) {
         return false;
+    }
     return SetKeptAttributes(document.get(), information.dwFileAttributes ^ FILE_ATTRIBUTE_READONLY);
 }
 
@@ -197,55 +116,116 @@ VirtualScreen GetVirtualScreen() {
     return screen;
 }
 
-unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
-
 std::string LastErrorText() { return std::strerror(errno); }
 
-// The handle that created the file, opened with DELETE access, so that the
-// file can go through it; null once the file is moved.
-struct NewFile {
-    NewFile(const std::string& createdPath, HANDLE createdHandle)
-        : path(createdPath), handle(createdHandle) {}
-
-    const std::string path;
+// The temporary file is created, marked for deletion and moved through the
+// handle that created it, opened with DELETE access; null once it is moved.
+// Through CreateFileA, as the moves go through MoveFileExA: the C runtime's
+// fopen reaches paths longer than MAX_PATH under Wine, where the ANSI calls
+// cannot, and a file it made there could never be moved or removed again.
+struct ReplacingFile {
+    std::string path;
+    std::string documentPath;
     OwnedHandle handle;
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL;  // the document's, for the file once it is moved
 };
 
-// A read-only file would refuse to go, and the file may have taken the
-// attribute from the document it was to replace.
-void NewFileCloser::operator()(NewFile* file) const {
-    if (file->handle) {
-        SetKeptAttributes(file->handle.get(), FILE_ATTRIBUTE_NORMAL);
-        FILE_DISPOSITION_INFO disposition{TRUE};
-        SetFileInformationByHandle(file->handle.get(), FileDispositionInfo, &disposition, sizeof disposition);
+namespace {
+
+// Marks the file for deletion when its last handle closes, even by a killed
+// process, or takes the mark back. A read-only file cannot be marked, so the
+// document's read-only attribute is given only while the file is not marked.
+bool MarkForDeletion(ReplacingFile& file, bool deleted) {
+    FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleted)};
+    if (deleted) SetKeptAttributes(file.handle.get(), file.attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!SetFileInformationByHandle(file.handle.get(), FileDispositionInfo, &disposition,
+                                    sizeof disposition)) {
+        return false;
     }
+    if (!deleted) SetKeptAttributes(file.handle.get(), file.attributes);
+    return true;
+}
+
+// The document is opened as itself: with FILE_FLAG_OPEN_REPARSE_POINT a link is
+// the link, told by its attribute. Its access control list keeps its protection
+// from inheritance, or the lack of it. A directory there has no access to carry
+// and needs no word: the move over it fails.
+bool CarryAccess(ReplacingFile& file, bool& accessCarried, std::string& errorText) {
+    OwnedHandle document = OwnHandle(
+        CreateFileA(file.documentPath.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!document || !GetFileInformationByHandle(document.get(), &information)) {
+        accessCarried = GetLastError() == ERROR_FILE_NOT_FOUND;
+        return true;
+    }
+    constexpr DWORD kNoAccessToCarry = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
+    if ((information.dwFileAttributes & kNoAccessToCarry) != 0 ||
+        GetFileType(document.get()) != FILE_TYPE_DISK) {
+        accessCarried = false;
+        return true;
+    }
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    accessCarried = GetSecurityInfo(document.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                    nullptr, &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
+    if (accessCarried) {
+        SECURITY_DESCRIPTOR_CONTROL control = 0;
+        DWORD revision = 0;
+        const bool isProtected = GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+                                 (control & SE_DACL_PROTECTED) != 0;
+        const SECURITY_INFORMATION which =
+            DACL_SECURITY_INFORMATION |
+            (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        const DWORD result =
+            SetSecurityInfo(file.handle.get(), SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
+        LocalFree(descriptor);
+        if (result != ERROR_SUCCESS) {
+            errorText = SystemErrorText(result);
+            return false;
+        }
+    }
+    file.attributes = information.dwFileAttributes;
+    if (SetKeptAttributes(file.handle.get(), file.attributes & ~FILE_ATTRIBUTE_READONLY)) return true;
+    errorText = SystemErrorText(GetLastError());
+    return false;
+}
+
+}  // namespace
+
+void ReplacingFileCloser::operator()(ReplacingFile* file) const {
+    if (file->handle) MarkForDeletion(*file, true);
     delete file;
 }
 
-// Through CreateFileA, as MoveNewFileOver and RemoveFile go through the ANSI
-// calls: the C runtime's fopen reaches paths longer than MAX_PATH under Wine,
-// where the others cannot, and a file it made there could never be renamed or
-// removed again. A directory, or a file that is being deleted, at the name is
-// refused as access denied: that name is taken too. The handle is kept; the C
-// runtime writes text through a duplicate of it. WRITE_DAC lets
-// GiveFileThePermissionsOf give the file the document's access; the sharing
-// of deletion lets the file be moved while it is held.
-NewFilePointer CreateNewTextFile(const std::string& path, std::FILE*& stream, bool& nameTaken,
-                                 std::string& errorText) {
-    HANDLE handle =
-        CreateFileA(path.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE,
-                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        nameTaken =
-            error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+// Anything at the name, be it a file, a link or a directory, makes CreateFileA
+// fail, and another name is tried. The C runtime writes text through a
+// duplicate of the handle; the sharing of deletion lets the file be moved
+// while it is held.
+ReplacingFilePointer CreateReplacingFile(const std::string& documentPath, std::FILE*& stream,
+                                         bool& accessCarried, std::string& errorText) {
+    ReplacingFilePointer file(new ReplacingFile);
+    file->documentPath = documentPath;
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < kTemporaryNameTries && error == ERROR_FILE_EXISTS; ++attempt) {
+        file->path = NewTemporaryPath(documentPath);
+        file->handle = OwnHandle(CreateFileA(file->path.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE,
+                                             FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+        error = file->handle ? ERROR_SUCCESS : GetLastError();
+    }
+    if (!file->handle) {
         errorText = SystemErrorText(error);
         return nullptr;
     }
-    nameTaken = false;
-    NewFilePointer file(new NewFile(path, handle));
+    if (!MarkForDeletion(*file, true)) {
+        errorText = SystemErrorText(GetLastError());
+        return nullptr;
+    }
+    if (!CarryAccess(*file, accessCarried, errorText)) return nullptr;
     HANDLE duplicate = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &duplicate, 0, FALSE,
+    if (!DuplicateHandle(GetCurrentProcess(), file->handle.get(), GetCurrentProcess(), &duplicate, 0, FALSE,
                          DUPLICATE_SAME_ACCESS)) {
         errorText = SystemErrorText(GetLastError());
         return nullptr;
@@ -266,120 +246,43 @@ NewFilePointer CreateNewTextFile(const std::string& path, std::FILE*& stream, bo
 }
 
 // One MoveFileExA, so that a client opening the document at any moment finds
-// the old one or the new one. While another process has the document open (a
-// client reading the previous one, or another run replacing it), Windows
-// refuses the move for a moment; it is tried again for up to two seconds before
-// it counts as failed. A read-only document refuses it too: whenever the move
-// is refused and the document is read-only, which another run's move may have
-// brought at any time, the attribute is cleared (the new file carries it on);
-// if the move fails in the end, the document is made read-only again. The
-// handle is closed as soon as the file is moved, as a reader that does not
-// share deletion is refused while it is open.
-bool MoveNewFileOver(NewFile& file, const std::string& toPath, std::string& errorText) {
+// the old one or the new one. The file is unmarked for deletion just before,
+// and marked again when the move is refused. While another process has the
+// document open (a client reading the previous one, or another run replacing
+// it), Windows refuses the move for a moment; it is tried again for up to two
+// seconds. A read-only document refuses it too: whenever the move is refused
+// and the document is read-only, which another run's move may have brought at
+// any time, the attribute is cleared (the file carries it on); if the move
+// fails in the end, the document is made read-only again. The attributes are
+// read without opening the document: runs at once would hold each other up.
+bool KeepReplacingFile(ReplacingFile& file, std::string& errorText) {
     constexpr int kTries = 200;
     constexpr DWORD kPauseMilliseconds = 10;
     DWORD error = ERROR_SUCCESS;
     bool madeWritable = false;
     for (int attempt = 0; attempt < kTries; ++attempt) {
-        if (MoveFileExA(file.path.c_str(), toPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        if (!MarkForDeletion(file, false)) {
+            error = GetLastError();
+            break;
+        }
+        if (MoveFileExA(file.path.c_str(), file.documentPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
             file.handle.reset();
             return true;
         }
         error = GetLastError();
+        MarkForDeletion(file, true);
         if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
-        // The attributes are read without opening the document: an open one
-        // cannot be replaced under Wine, and runs at once would hold each other up.
-        const DWORD attributes = GetFileAttributesA(toPath.c_str());
+        const DWORD attributes = GetFileAttributesA(file.documentPath.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-            ChangeReadOnlyAttribute(toPath, false)) {
+            SetReadOnly(file.documentPath, false)) {
             madeWritable = true;
             continue;
         }
         Sleep(kPauseMilliseconds);
     }
-    if (madeWritable) ChangeReadOnlyAttribute(toPath, true);
+    if (madeWritable) SetReadOnly(file.documentPath, true);
     errorText = SystemErrorText(error);
     return false;
-}
-
-// Through the new file's own handle, from a handle on the document that was
-// checked to be a plain file of the directory. The DACL keeps its protection
-// from inheritance, or the lack of it. Where the document cannot be told from
-// a link, or its DACL cannot be read, the new file keeps the access it
-// inherited from the directory, and the run goes on; a directory there has no
-// access to carry (the move over it fails).
-bool GiveFileThePermissionsOf(std::FILE* file, const std::string& modelPath, bool& accessCarried,
-                              std::string& errorText) {
-    BY_HANDLE_FILE_INFORMATION information;
-    OwnedHandle model = OpenPlainFileOfItsDirectory(modelPath, READ_CONTROL, information);
-    if (!model) {
-        const DWORD attributes = GetFileAttributesA(modelPath.c_str());
-        accessCarried = attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        return true;
-    }
-    const HANDLE target = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    accessCarried = GetSecurityInfo(model.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                    &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
-    if (accessCarried) {
-        SECURITY_DESCRIPTOR_CONTROL control = 0;
-        DWORD revision = 0;
-        const bool isProtected = GetSecurityDescriptorControl(descriptor, &control, &revision) &&
-                                 (control & SE_DACL_PROTECTED) != 0;
-        const SECURITY_INFORMATION which =
-            DACL_SECURITY_INFORMATION |
-            (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
-        const DWORD result = SetSecurityInfo(target, SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
-        LocalFree(descriptor);
-        if (result != ERROR_SUCCESS) {
-            errorText = SystemErrorText(result);
-            return false;
-        }
-    }
-    if (SetKeptAttributes(target, information.dwFileAttributes)) return true;
-    errorText = SystemErrorText(GetLastError());
-    return false;
-}
-
-bool ListRegularFiles(const std::string& directory, std::vector<std::string>& names) {
-    WIN32_FIND_DATAA entry;
-    HANDLE listing = FindFirstFileA((directory + "*").c_str(), &entry);
-    if (listing == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
-    constexpr DWORD kNotRegular =
-        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-    do {
-        if ((entry.dwFileAttributes & kNotRegular) == 0) names.push_back(entry.cFileName);
-    } while (FindNextFileA(listing, &entry));
-    FindClose(listing);
-    return true;
-}
-
-// OpenProcess refuses an identifier that no process has with
-// ERROR_INVALID_PARAMETER; a process that has exited but is still held open
-// keeps its identifier, and is told apart by its signalled handle.
-bool ProcessHasEnded(unsigned long processId) {
-    if (processId == 0) return false;
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    if (process == nullptr) return GetLastError() == ERROR_INVALID_PARAMETER;
-    bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
-    CloseHandle(process);
-    return ended;
-}
-
-// Through a handle on the name itself, once it is checked to be a plain file of
-// its directory: DeleteFileA would remove what a link leads to where the system
-// shows the link as a plain file. A read-only file would refuse to go, so that
-// attribute is cleared first.
-bool RemoveFile(const std::string& path) {
-    BY_HANDLE_FILE_INFORMATION information;
-    OwnedHandle file = OpenPlainFileOfItsDirectory(path, DELETE | FILE_WRITE_ATTRIBUTES, information);
-    if (!file) return false;
-    if ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        SetKeptAttributes(file.get(), information.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-    }
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    return SetFileInformationByHandle(file.get(), FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
 struct AppendFile {

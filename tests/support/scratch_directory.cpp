@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <vector>
 
 #include "platform.h"
@@ -14,8 +15,8 @@ ScratchDirectory::ScratchDirectory(const std::string& nameHint) {
     static int created = 0;
     fs::path base = fs::temp_directory_path();
     for (;;) {
-        fs::path candidate =
-            base / (nameHint + "-" + std::to_string(CurrentProcessId()) + "-" + std::to_string(++created));
+        fs::path candidate = base / (nameHint + "-" + std::to_string(std::random_device()()) + "-" +
+                                     std::to_string(++created));
         std::error_code error;
         if (fs::create_directory(candidate, error)) {
             path_ = candidate.string();

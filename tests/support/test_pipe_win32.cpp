@@ -1,12 +1,11 @@
 #include <windows.h>
 
 #include "test_pipe.h"
-#include "platform.h"
 
 // The server end stays open and never writes, so a client that opened the
 // pipe and read from it would wait for ever.
 TestPipe::TestPipe() {
-    std::string name = "\\\\.\\pipe\\kestrup-siteconfig-" + std::to_string(CurrentProcessId());
+    std::string name = "\\\\.\\pipe\\kestrup-siteconfig-" + std::to_string(GetCurrentProcessId());
     HANDLE pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 4, 4096,
                                    4096, 0, nullptr);
     if (pipe == INVALID_HANDLE_VALUE) return;

@@ -55,11 +55,3 @@ std::string WithoutCarriageReturns(const std::string& text) {
     }
     return result;
 }
-
-std::string TemporaryFileName(unsigned long processId, int attempt) {
-    const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string name = ".tmp";
-    name.insert(name.begin(), digits[attempt]);
-    for (int i = 0; i < 7; ++i, processId /= 36) name.insert(name.begin(), digits[processId % 36]);
-    return "~" + name;
-}

@@ -24,8 +24,3 @@ std::string WithLineEnds(const std::string& text);
 
 // text without its '\r's: a text file's lines ending in "\n" on every platform.
 std::string WithoutCarriageReturns(const std::string& text);
-
-// The name that the temporary file of the document write takes in the process
-// processId on the given try (0 to 35): "~", the process id in seven base-36
-// digits, the try in one, ".tmp"; as long as "nVCmdLine.xml".
-std::string TemporaryFileName(unsigned long processId, int attempt);
