@@ -1,5 +1,5 @@
-// GetCmdLineOption and GetCmdLineOptionInt over fuzzed command line texts and
-// option names: no fault, and a value that is a space-free piece of the text.
+// GetCmdLineOption over fuzzed command line texts and option names: no fault,
+// and a value that is a space-free piece of the text.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -8,13 +8,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include "cmdline_options.h"
-#include "saturating_int.h"
-
-namespace {
-
-constexpr int kUntouched = 12345;
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzedDataProvider bytes(data, size);
@@ -27,11 +20,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (found && (value.find(' ') != std::string::npos || commandLine.find(value) == std::string::npos)) {
         std::abort();
     }
-
-    int number = kUntouched;
-    const bool foundInt = GetCmdLineOptionInt(commandLine, option, number);
-    if (foundInt != found) std::abort();
-    if (!foundInt && number != kUntouched) std::abort();
-    if (foundInt && number != SaturatingAtoi(value)) std::abort();
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "saturating_int.h"
 
+#include <climits>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -11,7 +12,19 @@ TEST(SaturatingAtoi, SkipsLeadingWhiteSpaceAndStopsAtTheFirstNonDigit) {
         std::string text;
         int value;
     } cases[] = {
-        {" \t\n\v\f\r42", 42}, {"- 5", 0}, {"--5", 0}, {"", 0}, {"0x1A", 0}, {"-0", 0}, {"+", 0}, {"-", 0},
+        {" \t\n\v\f\r42", 42},
+        {"- 5", 0},
+        {"--5", 0},
+        {"", 0},
+        {"0x1A", 0},
+        {"-0", 0},
+        {"+", 0},
+        {"-", 0},
+        {"12abc", 12},
+        {"2147483648", INT_MAX},
+        {"-2147483649", INT_MIN},
+        {"4294967303", INT_MAX},  // not 7, as a wrapping atoi would give
+        {"0000000000000000000007", 7},
     };
     for (const auto& c : cases) EXPECT_EQ(SaturatingAtoi(c.text), c.value) << c.text;
 }

@@ -2,8 +2,6 @@
 
 #include <cctype>
 
-#include "saturating_int.h"
-
 #include "platform.h"
 
 namespace {
@@ -45,11 +43,4 @@ bool GetCmdLineOption(std::string commandLine, std::string option, std::string& 
     if (end != std::string::npos) rest.erase(end);
     value = rest;
     return true;
-}
-
-bool GetCmdLineOptionInt(std::string commandLine, std::string option, int& value) {
-    std::string text;
-    bool found = GetCmdLineOption(commandLine, option, text);
-    if (found) value = SaturatingAtoi(text);
-    return found;
 }

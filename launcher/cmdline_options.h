@@ -14,9 +14,3 @@
 // True with the option's value (possibly empty) when found; otherwise false
 // with value emptied.
 bool GetCmdLineOption(std::string commandLine, std::string option, std::string& value);
-
-// As GetCmdLineOption, the value read like atoi (leading white space, an
-// optional sign, digits up to the first non-digit, 0 when there are none) but
-// held at INT_MIN or INT_MAX when it is beyond them. When not found, value keeps
-// what it held.
-bool GetCmdLineOptionInt(std::string commandLine, std::string option, int& value);

@@ -1,7 +1,5 @@
 #include "cmdline_options.h"
 
-#include <climits>
-
 #include <gtest/gtest.h>
 
 #include "platform.h"
@@ -81,37 +79,6 @@ TEST(GetCmdLineOption, CountsMarkersOnlyWhereAnArgumentStarts) {
         EXPECT_EQ(GetCmdLineOption(c.commandLine, c.option, value), c.found)
             << c.commandLine << " / " << c.option;
         EXPECT_EQ(value, c.value) << c.commandLine << " / " << c.option;
-    }
-}
-
-TEST(GetCmdLineOptionInt, ConvertsLikeAtoiAndSaturates) {
-    struct IntCase {
-        std::string commandLine;
-        bool found;
-        int value;
-    } cases[] = {
-        {kRequest, true, 12},
-        {"-c abc ", true, 0},
-        {"-c 12abc ", true, 12},
-        {"-c -5 ", true, -5},
-        {"-c +5 ", true, 5},
-        {"-c 007 ", true, 7},
-        {"-c ", true, 0},
-        {"-c 2147483647 ", true, INT_MAX},
-        {"-c 2147483648 ", true, INT_MAX},
-        {"-c 99999999999999999999999 ", true, INT_MAX},
-        {"-c -2147483648 ", true, INT_MIN},
-        {"-c -2147483649 ", true, INT_MIN},
-        {"-c -99999999999999999999999 ", true, INT_MIN},
-        {"-c 4294967303 ", true, INT_MAX},  // not 7, as a wrapping atoi would give
-        {"-c -4294967303 ", true, INT_MIN},
-        {"-c 0000000000000000000007 ", true, 7},
-        {"-p 80 ", false, 41},  // not found: the caller's integer is kept
-    };
-    for (const auto& c : cases) {
-        int value = 41;
-        EXPECT_EQ(GetCmdLineOptionInt(c.commandLine, "c", value), c.found) << c.commandLine;
-        EXPECT_EQ(value, c.value) << c.commandLine;
     }
 }
 

@@ -249,8 +249,7 @@ bool ReadDocument(const std::string& path, SiteConfigObserver* observer, TiXmlDo
     // TinyXML recurses once per level and would exhaust the stack on a deep
     // text; it reads an element's attributes in time square in their number.
     std::vector<size_t> startTags;
-    XmlTextCheck check =
-        CheckTextForTinyXml(text, XmlTextLimits(), observer != nullptr ? &startTags : nullptr);
+    XmlTextCheck check = CheckTextForTinyXml(text, observer != nullptr ? &startTags : nullptr);
     if (check != XmlTextCheck::Readable) {
         Refuse(observer, kXmlError, RefusalDescription(check));
         return false;

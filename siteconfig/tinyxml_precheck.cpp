@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
-#include <limits>
 #include <string_view>
 #include <unordered_set>
 #include <utility>
@@ -518,23 +517,17 @@ private:
 
 }  // namespace
 
-size_t MeasureStreamedExtent(const std::string& text) {
-    // The reading keeps no stack of its own, so it can follow any depth.
-    return StreamedReading(text, std::numeric_limits<int>::max()).Run().length;
-}
-
-XmlTextCheck CheckTextForTinyXml(const std::string& text, const XmlTextLimits& limits,
-                                 std::vector<size_t>* startTags) {
-    StreamedExtent streamed = StreamedReading(text, limits.streamedNesting).Run();
+XmlTextCheck CheckTextForTinyXml(const std::string& text, std::vector<size_t>* startTags) {
+    StreamedExtent streamed = StreamedReading(text, kStreamedNesting).Run();
     if (streamed.stoppedAtNull) return XmlTextCheck::HoldsNullCharacter;
     if (streamed.cdataInEndTag) return XmlTextCheck::CdataInEndTag;
-    if (streamed.deepest > limits.streamedNesting) return XmlTextCheck::NestedTooDeeply;
+    if (streamed.deepest > kStreamedNesting) return XmlTextCheck::NestedTooDeeply;
     // The parser sees only what the extraction took in (which holds no null).
     const std::string taken = text.substr(0, streamed.length);
-    ParsedReading parsed(taken, limits.elementNesting, limits.attributesPerElement, startTags);
+    ParsedReading parsed(taken, kElementNesting, kAttributesPerElement, startTags);
     int deepest = parsed.Run();
     if (parsed.ReadsPastTheEnd()) return XmlTextCheck::EndsInsideCharacter;
     if (parsed.TooManyAttributes()) return XmlTextCheck::TooManyAttributes;
-    if (deepest > limits.elementNesting) return XmlTextCheck::NestedTooDeeply;
+    if (deepest > kElementNesting) return XmlTextCheck::NestedTooDeeply;
     return XmlTextCheck::Readable;
 }

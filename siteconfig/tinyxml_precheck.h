@@ -22,28 +22,19 @@ enum class XmlTextCheck {
     EndsInsideCharacter,  // TinyXML would step past the end of the text (UTF-8)
 };
 
-// How far a text may go. The defaults are the program's; other values let a
-// test or a fuzz target find exactly where the check's counts stand.
-struct XmlTextLimits {
-    // Elements of the parsed tree may nest this deep; a real site configuration
-    // needs four levels.
-    int elementNesting = 256;
-    // The stream extraction goes one level deeper for every '>' inside a quoted
-    // value of a self-closing tag (a camera named "Hall > East"), so its bound
-    // is the stack's, with a wide margin: both builds crash somewhere past 5000.
-    int streamedNesting = 2048;
-    // TinyXML's parser looks each attribute up among those of its element read
-    // so far, so an element's attributes cost time in the square of their
-    // number. A real element has a handful.
-    int attributesPerElement = 1000;
-};
+// How far a text may go. Elements of the parsed tree may nest this deep; a real site configuration
+// needs four levels.
+inline constexpr int kElementNesting = 256;
+// The stream extraction goes one level deeper for every '>' inside a quoted
+// value of a self-closing tag (a camera named "Hall > East"), so its bound is
+// the stack's, with a wide margin: both builds crash somewhere past 5000.
+inline constexpr int kStreamedNesting = 2048;
+// TinyXML's parser looks each attribute up among those of its element read so
+// far, so an element's attributes cost time in the square of their number. A
+// real element has a handful.
+inline constexpr int kAttributesPerElement = 1000;
 
 // startTags, when given, receives the offset in text of each element's '<' that
 // TinyXML's parser reads, in the order it builds them. On a text that TinyXML
 // parses without error, its elements in document order are the first of these.
-XmlTextCheck CheckTextForTinyXml(const std::string& text, const XmlTextLimits& limits = XmlTextLimits(),
-                                 std::vector<size_t>* startTags = nullptr);
-
-// The length of the text's beginning that TinyXML's stream extraction takes in:
-// up to the end of the first top-level element, or of the text.
-size_t MeasureStreamedExtent(const std::string& text);
+XmlTextCheck CheckTextForTinyXml(const std::string& text, std::vector<size_t>* startTags = nullptr);

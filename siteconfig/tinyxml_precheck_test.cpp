@@ -97,38 +97,8 @@ TEST(CheckTextForTinyXml, RecordsTheStartTagsTinyXmlReads) {
     };
     for (const auto& c : cases) {
         std::vector<size_t> startTags;
-        EXPECT_EQ(CheckTextForTinyXml(c.text, XmlTextLimits(), &startTags), XmlTextCheck::Readable) << c.text;
+        EXPECT_EQ(CheckTextForTinyXml(c.text, &startTags), XmlTextCheck::Readable) << c.text;
         EXPECT_EQ(startTags, c.startTags) << c.text;
-    }
-}
-
-// deepest: how deep the extraction recurses, found as the lowest limit on it
-// that lets the text through.
-TEST(MeasureStreamedExtent, EndsWithTheFirstTopLevelElement) {
-    const struct {
-        std::string text;
-        size_t length;
-        int deepest;
-    } cases[] = {
-        {"<?xml version=\"1.0\"?>\n<r><a/></r>\n<s/>", 33, 2},
-        {"<r/><s/>", 4, 1},
-        {"<r a=\"x>y\"><b/></r>rest", 19, 2},
-        {"<r><c a=\">\"/></c></r><s/>", 21, 2},  // '>' in a quoted value of a self-closing tag
-        {"<r><![CDATA[</r>]]></r>tail", 23, 1},
-        {"<r><a>", 6, 2},  // the end of the text
-        {"no markup", 9, 0},
-        {Nested(3000) + "<s/>", 21000, 3000},  // past the limit on the recursion
-    };
-    for (const auto& c : cases) {
-        const std::string shown = c.text.substr(0, 40);
-        EXPECT_EQ(MeasureStreamedExtent(c.text), c.length) << shown;
-        XmlTextLimits limits;
-        limits.elementNesting = c.deepest;
-        limits.streamedNesting = c.deepest;
-        EXPECT_EQ(CheckTextForTinyXml(c.text, limits), XmlTextCheck::Readable) << shown;
-        if (c.deepest == 0) continue;
-        limits.streamedNesting = c.deepest - 1;
-        EXPECT_EQ(CheckTextForTinyXml(c.text, limits), XmlTextCheck::NestedTooDeeply) << shown;
     }
 }
 
