@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "test_equality.h"
+#include "camera_equality.h"
 
 namespace {
 

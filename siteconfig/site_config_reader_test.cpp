@@ -14,7 +14,7 @@
 #include "camera_directory.h"
 #include "run_log.h"
 #include "scratch_directory.h"
-#include "test_equality.h"
+#include "camera_equality.h"
 #include "test_pipe.h"
 #include "test_text.h"
 

@@ -1,5 +1,5 @@
-// Equality of the camera directory's records, for this folder's tests: what
-// GoogleTest's EXPECT_EQ compares and prints a difference of.
+// Equality of the camera directory's records, for the site configuration
+// tests: what GoogleTest's EXPECT_EQ compares and prints a difference of.
 #pragma once
 
 #include "camera_directory.h"
