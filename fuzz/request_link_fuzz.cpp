@@ -8,7 +8,6 @@
 
 #include "cmdline_options.h"
 #include "request_link.h"
-#include "saturating_int.h"
 
 namespace {
 
@@ -29,11 +28,6 @@ void CheckAccepted(const std::string& link, const LinkValues& values) {
     }
     // No value left out of that comparison: the link held request options alone.
     if (found != values.size()) std::abort();
-    int camera = 0;
-    if (values.count("c") != 0 &&
-        (!GetCmdLineOptionInt(options, "c", camera) || camera != SaturatingAtoi(values.at("c")))) {
-        std::abort();
-    }
 }
 
 }  // namespace

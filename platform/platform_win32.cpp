@@ -151,6 +151,7 @@ bool MarkForDeletion(ReplacingFile& file, bool deleted) {
 // from inheritance, or the lack of it. A directory there has no access to carry
 // and needs no word: the move over it fails.
 bool CarryAccess(ReplacingFile& file, bool& accessCarried, std::string& errorText) {
+    accessCarried = true;
     OwnedHandle document = OwnHandle(
         CreateFileA(file.documentPath.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                     OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
