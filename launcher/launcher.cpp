@@ -32,7 +32,7 @@ void PrintUsage(const std::string& defaultLogPath) {
     std::printf("    -f [FILE] Optional: Path and name of config XML file.\n");
     std::printf("       (defaults to %s)\n", kDefaultConfigName);
     std::printf("    -s IP address (or hostname) of Norvane Server on which video is stored\n");
-    std::printf("    -p Optional: TCP port number of Norvane Server (defaults to 22609)\n");
+    std::printf("    -p Optional: TCP port number of Norvane Server (defaults to %d)\n", kDefaultPort);
     std::printf("    -c Camera number (from config XML) of desired video\n");
     std::printf("    -d Search date (MMDDYYYY)\n");
     std::printf("    -b Search begin time (HH:MM:SS)\n");

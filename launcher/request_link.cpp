@@ -16,7 +16,6 @@ constexpr char kPairSeparator = '&';
 constexpr char kKeyEnd = '=';
 constexpr char kEscape = '%';
 constexpr char kOptionMarker = '-';
-constexpr char kLiveDate[] = "live";
 constexpr std::size_t kDateDigits = 8;
 
 // In the order of the request's option table; the only keys a link may hold.

@@ -14,6 +14,9 @@
 // The values a link gave, by option name ("c", "s", ...), percent-decoded.
 using LinkValues = std::map<std::string, std::string>;
 
+// The date word that asks for live video, in options and links alike.
+inline constexpr char kLiveDate[] = "live";
+
 // Links longer than this are refused before they are read: the usual browser
 // limit on a link.
 inline constexpr std::size_t kLongestLink = 2048;

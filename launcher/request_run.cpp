@@ -15,10 +15,9 @@ namespace {
 
 constexpr char kDocumentName[] = "nVCmdLine.xml";
 constexpr char kClientName[] = "norvclient.exe";
-constexpr char kClientArgument[] = "-FnVCmdLine.xml";
-constexpr char kLiveDate[] = "live";
+// The client's one argument names the document: "-FnVCmdLine.xml".
+constexpr char kDocumentOption[] = "-F";
 constexpr char kDateTimeFormat[] = "%m%d%Y%T";
-constexpr int kDefaultPort = 22609;
 constexpr int kHighestPort = 65535;
 
 constexpr char kLinkReadAs[] = "Link read as options: %s\n";
@@ -72,7 +71,8 @@ bool GetRequestOption(const std::string& optionText, const std::optional<LinkVal
     return found != link->end();
 }
 
-// As GetRequestOption, the value read as GetCmdLineOptionInt reads it.
+// As GetRequestOption, the value read as atoi reads it, but held at the ends of
+// the int range (SaturatingAtoi): a value that is no number gives 0.
 bool GetRequestOptionInt(const std::string& optionText, const std::optional<LinkValues>& link,
                          const char* name, int& value) {
     std::string text;
@@ -158,9 +158,10 @@ int RunRequest(const RunContext& context) {
     if (!SaveClientInitDocument(document, documentPath.c_str())) return 0;
 
     const std::string clientPath = ProgramFilePath(context, kClientName);
+    const std::string clientArgument = kDocumentOption + std::string(kDocumentName);
     std::string errorText;
-    if (!StartProgram(clientPath, kClientArgument, context.programDirectory, errorText)) {
-        WriteLogLine(kClientNotStarted, ProgramCommandLine(clientPath, kClientArgument).c_str(),
+    if (!StartProgram(clientPath, clientArgument, context.programDirectory, errorText)) {
+        WriteLogLine(kClientNotStarted, ProgramCommandLine(clientPath, clientArgument).c_str(),
                      errorText.c_str());
     }
     return 0;
