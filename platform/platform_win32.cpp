@@ -519,10 +519,18 @@ bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
 // Windows' C runtime reads times around a daylight change this way itself
 // (tm_isdst -1), the reading sites already rely on. mktime ignores tm_wday and
 // sets it on success, so a -1 left there tells its failure from the time -1.
+// It refuses every local time of 1969, also the hours that are 1970 in UTC west
+// of Greenwich: such a time is read in 1970, a year of as many days, and taken
+// a year back.
 bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {
+    constexpr std::time_t kYear = 365 * 24 * 60 * 60;
     std::tm record = localTime;
+    const bool in1969 = record.tm_year == 69;
+    record.tm_year += in1969 ? 1 : 0;
     record.tm_isdst = -1;
     record.tm_wday = -1;
     time = std::mktime(&record);
-    return time != static_cast<std::time_t>(-1) || record.tm_wday != -1;
+    if (time == static_cast<std::time_t>(-1) && record.tm_wday == -1) return false;
+    time -= in1969 ? kYear : 0;
+    return true;
 }
