@@ -408,12 +408,22 @@ AppendFilePointer OpenAppendFile(const std::string& path) {
 // at once can land on the same place and one record is lost (seen with ten
 // processes). An exclusive lock on one byte far past any end makes the runs
 // take turns; it covers no data, so readers and other writers are never held.
+// Another program may hold the whole file locked (a backup tool): the lock is
+// tried for up to two seconds, never waited for, and then the record is
+// written without it (a lock that refuses the write sends it to standard error).
 class AppendTurn {
 public:
     explicit AppendTurn(HANDLE handle) : handle_(handle) {
+        constexpr int kTries = 200;
+        constexpr DWORD kPauseMilliseconds = 10;
         place_.Offset = 0xFFFFFFFE;
         place_.OffsetHigh = 0x7FFFFFFF;
-        held_ = LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place_) != FALSE;
+        for (int attempt = 0; attempt < kTries && !held_; ++attempt) {
+            if (attempt > 0) Sleep(kPauseMilliseconds);
+            held_ = LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                               &place_) != FALSE;
+            if (!held_ && GetLastError() != ERROR_LOCK_VIOLATION) break;  // a file system without locks
+        }
     }
     ~AppendTurn() {
         if (held_) UnlockFileEx(handle_, 0, 1, 0, &place_);

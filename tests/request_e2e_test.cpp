@@ -760,3 +760,36 @@ TEST(RequestEndToEnd, ThirtyRunsAtOnceLoseNothing) {
 }
 
 }  // namespace
+
+#ifdef _WIN32
+namespace {
+
+// Another program (a backup tool, say) holds the whole run log locked: the run
+// waits for its turn at most about two seconds, writes the document, starts
+// the client, and its record, which the locked log refuses, goes to standard
+// error. Wine does not refuse writes to a locked range: there the record
+// lands in the log.
+TEST(RequestEndToEnd, ALogLockedByAnotherProgramDelaysTheRunWithinItsBound) {
+    RequestDirectory directory;
+    const std::string log = directory.File("Kestrup.log");
+    HANDLE held = CreateFileA(log.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    OVERLAPPED whole{};
+    ASSERT_TRUE(LockFileEx(held, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole));
+    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
+                                                "live", "-b", "0",  "-e",       "0"};
+    const auto start = std::chrono::steady_clock::now();
+    ProgramRun run = directory.Run(arguments);
+    const auto took = std::chrono::steady_clock::now() - start;
+    UnlockFileEx(held, 0, MAXDWORD, MAXDWORD, &whole);
+    CloseHandle(held);
+    EXPECT_LT(took, std::chrono::seconds(20));
+    EXPECT_EQ(MaskedTimes(ReadFileBytes(log) + run.standardError),
+              ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
+    EXPECT_EQ(directory.ClientRecords(1),
+              ClientRecord(directory, Document("Live", "10.1.2.3", "Name=\"Lobby\"")));
+}
+
+}  // namespace
+#endif
