@@ -26,12 +26,14 @@ inline constexpr std::size_t kLongestLink = 2048;
 extern const char kLinkNotAlone[];
 
 // Text from a link as the run log shows it: printable ASCII kept, every other
-// byte (spaces, line ends, control characters, anything not ASCII) written as
-// a percent escape, so that no page can write lines of its own into the log.
+// byte (spaces, line ends, control characters, anything not ASCII) and "%"
+// itself written as a percent escape, so that no page can write lines of its
+// own into the log, and a line end never reads as the text "%0A".
 std::string LinkAsLogged(const std::string& text);
 
-// The arguments with each link among them as the run log shows it.
-std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments);
+// The arguments as the run log shows them: when any of them is a link (or, by
+// linkGiven, of another view of them), each as LinkAsLogged shows it.
+std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments, bool linkGiven = false);
 
 // True when argument begins with the scheme "kestrup:", in any letter case.
 bool IsRequestLink(const std::string& argument);

@@ -92,8 +92,9 @@ std::string FormSystemText(const std::string& serverText, bool portGiven, const 
     return serverText + ":" + portText;
 }
 
-bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<LinkValues>& link) {
-    if (!HoldsRequestLink(arguments)) return true;
+bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<LinkValues>& link,
+                       bool linkGiven) {
+    if (!linkGiven && !HoldsRequestLink(arguments)) return true;
     std::string refusal = kLinkNotAlone;
     LinkValues values;
     if (arguments.size() == 1 && ReadRequestLink(arguments.front(), values, refusal)) {

@@ -544,3 +544,18 @@ bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {
     time -= in1969 ? kYear : 0;
     return true;
 }
+
+std::vector<std::string> ArgumentsAsReceived(int, char*[]) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments(wide != nullptr ? count : 0);
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        // A lone surrogate becomes U+FFFD, which is no ASCII either.
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        arguments[i].resize(size > 0 ? size : 0);
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arguments[i].data(), size, nullptr, nullptr);
+        arguments[i].resize(size > 0 ? size - 1 : 0);  // without the terminating null
+    }
+    LocalFree(wide);
+    return arguments;
+}
