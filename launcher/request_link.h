@@ -25,10 +25,9 @@ inline constexpr std::size_t kLongestLink = 2048;
 // the whole command line.
 extern const char kLinkNotAlone[];
 
-// Text from a link as the run log shows it: printable ASCII kept, every other
-// byte (spaces, line ends, control characters, anything not ASCII) and "%"
-// itself written as a percent escape, so that no page can write lines of its
-// own into the log, and a line end never reads as the text "%0A".
+// Text from a link as the run log shows it: printable ASCII but "%" kept, every
+// other byte written as a percent escape (a line end as %0A, "%" as %25), so
+// that no page can write lines of its own into the log.
 std::string LinkAsLogged(const std::string& text);
 
 // The arguments as the run log shows them: when any of them is a link (or, by

@@ -31,9 +31,8 @@ constexpr char kNotReadInFull[] = "Search date and time %s could not be read in 
 constexpr char kOutOfRange[] = "Search date and time %s is outside the supported range\n";
 constexpr char kClientNotStarted[] = "Could not start client %s: %s\n";
 
-// Calendar times travel as signed 32-bit seconds, and both builds read the same
-// range: from 1970, where the Windows C runtime's mktime starts, to the end of
-// 32 bits (1 January 1970 00:00:00 UTC to 19 January 2038 03:14:07 UTC).
+// Calendar times travel as signed 32-bit seconds; both builds read from 1970 UTC
+// (where the Windows C runtime's mktime starts) to 19 January 2038 03:14:07 UTC.
 bool FitsCalendarTime32(std::time_t time) { return time >= 0 && time <= INT32_MAX; }
 
 // One outside that range is -1, the value that already stands for "no time".

@@ -781,10 +781,8 @@ TEST(RequestEndToEnd, ALogLockedByAnotherProgramDelaysTheRunWithinItsBound) {
                                                 "live", "-b", "0",  "-e",       "0"};
     const auto start = std::chrono::steady_clock::now();
     ProgramRun run = directory.Run(arguments);
-    const auto took = std::chrono::steady_clock::now() - start;
-    UnlockFileEx(held, 0, MAXDWORD, MAXDWORD, &whole);
-    CloseHandle(held);
-    EXPECT_LT(took, std::chrono::seconds(20));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    CloseHandle(held);  // which lets go of the lock
     EXPECT_EQ(MaskedTimes(ReadFileBytes(log) + run.standardError),
               ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
     EXPECT_EQ(directory.ClientRecords(1),
