@@ -1,6 +1,7 @@
 // ReadRequestLink over fuzzed links: anything it accepts is exactly the request
 // that its equivalent options give through the option scanner, and nothing
-// more; anything it refuses gets a reason that is one printable line.
+// more; anything it refuses gets a reason that is one printable line. The link
+// as the log shows it is one printable word.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -14,8 +15,19 @@ namespace {
 // The request's options, and every other name the program looks up.
 constexpr const char* kOptionNames[] = {"c", "s", "p", "d", "b", "e", "f", "v", "?", "help"};
 
+// Printable ASCII without spaces: one word on one line.
+bool IsOneWord(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c <= ' ' || c > '~') return false;
+    }
+    return true;
+}
+
 void CheckAccepted(const std::string& link, const LinkValues& values) {
     if (link.size() > kLongestLink) std::abort();
+    for (unsigned char c : link) {
+        if (c > '~') std::abort();  // nothing outside ASCII, which may be a lookalike
+    }
     const std::string options = EquivalentOptions(values) + " ";
     std::size_t found = 0;
     for (const char* name : kOptionNames) {
@@ -34,6 +46,7 @@ void CheckAccepted(const std::string& link, const LinkValues& values) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string link(reinterpret_cast<const char*>(data), size);
+    if (!IsOneWord(LinkAsLogged(link))) std::abort();
     LinkValues values = {{"x", "stale"}};
     std::string refusal;
     if (ReadRequestLink(link, values, refusal)) {

@@ -32,7 +32,7 @@ void PrintUsage(const std::string& defaultLogPath) {
     std::printf("    -f [FILE] Optional: Path and name of config XML file.\n");
     std::printf("       (defaults to %s)\n", kDefaultConfigName);
     std::printf("    -s IP address (or hostname) of Norvane Server on which video is stored\n");
-    std::printf("    -p Optional: TCP port number of Norvane Server (defaults to 22609)\n");
+    std::printf("    -p Optional: TCP port number of Norvane Server (defaults to %d)\n", kDefaultPort);
     std::printf("    -c Camera number (from config XML) of desired video\n");
     std::printf("    -d Search date (MMDDYYYY)\n");
     std::printf("    -b Search begin time (HH:MM:SS)\n");
@@ -94,14 +94,22 @@ int RunLauncher(int argc, char* argv[]) {
     const std::vector<std::string> all(argv, argv + argc);
     // Argument 0 is not searched: a program path such as C:\Cam-Viewer\Kestrup.exe
     // must not be read as the -v option.
-    const std::vector<std::string> arguments(all.begin() + (argc > 0 ? 1 : 0), all.end());
+    std::vector<std::string> arguments(all.begin() + (argc > 0 ? 1 : 0), all.end());
     context.optionText = JoinArguments(arguments);
 
-    context.commandLineText = JoinArguments(ArgumentsAsLogged(all));
+    // A link is read as received. On Windows argv is ANSI, where lookalikes have
+    // become ASCII: a link in either view makes a link run, read as received.
+    std::vector<std::string> received = ArgumentsAsReceived(argc, argv);
+    if (!received.empty()) received.erase(received.begin());
+    const bool linkGiven = HoldsRequestLink(arguments) || HoldsRequestLink(received);
+    if (linkGiven) arguments = received;
+    // Argument 0 is the system's, not a page's: it is shown as it is.
+    std::vector<std::string> logged = ArgumentsAsLogged(arguments, linkGiven);
+    if (argc > 0) logged.insert(logged.begin(), all.front());
+    context.commandLineText = JoinArguments(logged);
 
     // A link comes from a web page: it never asks for help and never moves the
     // log, so no option text is read for either.
-    const bool linkGiven = HoldsRequestLink(arguments);
     const std::string startUpOptions = linkGiven ? "" : context.optionText;
 
     const std::string defaultLogPath = ProgramFilePath(context, kDefaultLogName);
@@ -112,7 +120,7 @@ int RunLauncher(int argc, char* argv[]) {
 
     OpenRunLog(startUpOptions, defaultLogPath);
     WriteBanner(context.commandLineText);
-    const int status = ReadLinkArguments(arguments, context.link) ? RunRequest(context) : 0;
+    const int status = ReadLinkArguments(arguments, context.link, linkGiven) ? RunRequest(context) : 0;
     CloseRunLog();
     return status;
 }

@@ -16,7 +16,6 @@ constexpr char kPairSeparator = '&';
 constexpr char kKeyEnd = '=';
 constexpr char kEscape = '%';
 constexpr char kOptionMarker = '-';
-constexpr char kLiveDate[] = "live";
 constexpr std::size_t kDateDigits = 8;
 
 // In the order of the request's option table; the only keys a link may hold.
@@ -144,7 +143,7 @@ const char kLinkNotAlone[] = "a link must be the only argument";
 std::string LinkAsLogged(const std::string& text) {
     std::string shown;
     for (unsigned char c : text) {
-        if (c > ' ' && c < 0x7F) {
+        if (c > ' ' && c < 0x7F && c != kEscape) {
             shown += static_cast<char>(c);
         } else {
             char escape[4];
@@ -155,10 +154,9 @@ std::string LinkAsLogged(const std::string& text) {
     return shown;
 }
 
-std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments) {
-    for (auto& argument : arguments) {
-        if (IsRequestLink(argument)) argument = LinkAsLogged(argument);
-    }
+std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments, bool linkGiven) {
+    if (!linkGiven && !HoldsRequestLink(arguments)) return arguments;
+    for (auto& argument : arguments) argument = LinkAsLogged(argument);
     return arguments;
 }
 
@@ -173,7 +171,12 @@ bool HoldsRequestLink(const std::vector<std::string>& arguments) {
 
 bool ReadRequestLink(const std::string& link, LinkValues& values, std::string& refusal) {
     values.clear();
-    // Decided first, before any work on a link of any length.
+    // Decided first: a character outside ASCII may be a lookalike of one that a
+    // request takes (a full-width "c"); then the length, before any other work.
+    if (!AllOf(link, [](unsigned char c) { return c < 0x80; })) {
+        refusal = "the link holds a character outside ASCII";
+        return false;
+    }
     if (link.size() > kLongestLink) {
         refusal = "the link is longer than " + std::to_string(kLongestLink) + " characters";
         return false;

@@ -14,6 +14,9 @@
 // The values a link gave, by option name ("c", "s", ...), percent-decoded.
 using LinkValues = std::map<std::string, std::string>;
 
+// The date word that asks for live video, in options and links alike.
+inline constexpr char kLiveDate[] = "live";
+
 // Links longer than this are refused before they are read: the usual browser
 // limit on a link.
 inline constexpr std::size_t kLongestLink = 2048;
@@ -22,13 +25,14 @@ inline constexpr std::size_t kLongestLink = 2048;
 // the whole command line.
 extern const char kLinkNotAlone[];
 
-// Text from a link as the run log shows it: printable ASCII kept, every other
-// byte (spaces, line ends, control characters, anything not ASCII) written as
-// a percent escape, so that no page can write lines of its own into the log.
+// Text from a link as the run log shows it: printable ASCII but "%" kept, every
+// other byte written as a percent escape (a line end as %0A, "%" as %25), so
+// that no page can write lines of its own into the log.
 std::string LinkAsLogged(const std::string& text);
 
-// The arguments with each link among them as the run log shows it.
-std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments);
+// The arguments as the run log shows them: when any of them is a link (or, by
+// linkGiven, of another view of them), each as LinkAsLogged shows it.
+std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments, bool linkGiven = false);
 
 // True when argument begins with the scheme "kestrup:", in any letter case.
 bool IsRequestLink(const std::string& argument);

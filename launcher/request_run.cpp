@@ -15,10 +15,9 @@ namespace {
 
 constexpr char kDocumentName[] = "nVCmdLine.xml";
 constexpr char kClientName[] = "norvclient.exe";
-constexpr char kClientArgument[] = "-FnVCmdLine.xml";
-constexpr char kLiveDate[] = "live";
+// The client's one argument names the document: "-FnVCmdLine.xml".
+constexpr char kDocumentOption[] = "-F";
 constexpr char kDateTimeFormat[] = "%m%d%Y%T";
-constexpr int kDefaultPort = 22609;
 constexpr int kHighestPort = 65535;
 
 constexpr char kLinkReadAs[] = "Link read as options: %s\n";
@@ -32,10 +31,11 @@ constexpr char kNotReadInFull[] = "Search date and time %s could not be read in 
 constexpr char kOutOfRange[] = "Search date and time %s is outside the supported range\n";
 constexpr char kClientNotStarted[] = "Could not start client %s: %s\n";
 
-// Calendar times travel as signed 32-bit seconds.
-bool FitsCalendarTime32(std::time_t time) { return time >= INT32_MIN && time <= INT32_MAX; }
+// Calendar times travel as signed 32-bit seconds; both builds read from 1970 UTC
+// (where the Windows C runtime's mktime starts) to 19 January 2038 03:14:07 UTC.
+bool FitsCalendarTime32(std::time_t time) { return time >= 0 && time <= INT32_MAX; }
 
-// One beyond that range is -1, the value that already stands for "no time".
+// One outside that range is -1, the value that already stands for "no time".
 int ToCalendarTime32(std::time_t time) { return FitsCalendarTime32(time) ? static_cast<int>(time) : -1; }
 
 // The date text joined with a time text, parsed and converted to local calendar
@@ -72,7 +72,8 @@ bool GetRequestOption(const std::string& optionText, const std::optional<LinkVal
     return found != link->end();
 }
 
-// As GetRequestOption, the value read as GetCmdLineOptionInt reads it.
+// As GetRequestOption, the value read as atoi reads it, but held at the ends of
+// the int range (SaturatingAtoi): a value that is no number gives 0.
 bool GetRequestOptionInt(const std::string& optionText, const std::optional<LinkValues>& link,
                          const char* name, int& value) {
     std::string text;
@@ -90,8 +91,9 @@ std::string FormSystemText(const std::string& serverText, bool portGiven, const 
     return serverText + ":" + portText;
 }
 
-bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<LinkValues>& link) {
-    if (!HoldsRequestLink(arguments)) return true;
+bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<LinkValues>& link,
+                       bool linkGiven) {
+    if (!linkGiven && !HoldsRequestLink(arguments)) return true;
     std::string refusal = kLinkNotAlone;
     LinkValues values;
     if (arguments.size() == 1 && ReadRequestLink(arguments.front(), values, refusal)) {
@@ -158,9 +160,10 @@ int RunRequest(const RunContext& context) {
     if (!SaveClientInitDocument(document, documentPath.c_str())) return 0;
 
     const std::string clientPath = ProgramFilePath(context, kClientName);
+    const std::string clientArgument = kDocumentOption + std::string(kDocumentName);
     std::string errorText;
-    if (!StartProgram(clientPath, kClientArgument, context.programDirectory, errorText)) {
-        WriteLogLine(kClientNotStarted, ProgramCommandLine(clientPath, kClientArgument).c_str(),
+    if (!StartProgram(clientPath, clientArgument, context.programDirectory, errorText)) {
+        WriteLogLine(kClientNotStarted, ProgramCommandLine(clientPath, clientArgument).c_str(),
                      errorText.c_str());
     }
     return 0;

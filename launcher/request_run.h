@@ -23,10 +23,12 @@ struct RequestText {
 };
 
 // Reads arguments (those after argument 0) for a link. True when the run goes
-// on: with link untouched when none of them is a link, or with link set when a
-// link is the only argument and is accepted (the options it was read as are
-// logged). False when a link is refused: why is logged.
-bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<LinkValues>& link);
+// on: with link untouched when none of them is a link (nor, by linkGiven, of
+// another view of them), or with link set when a link is the only argument and
+// is accepted (the options it was read as are logged). False when a link is
+// refused: why is logged.
+bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<LinkValues>& link,
+                       bool linkGiven = false);
 
 // The deciding part. Writes each of its lines to the run log at the moment it
 // decides it (a missing option ends the run with its message, which closes the

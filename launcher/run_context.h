@@ -11,6 +11,9 @@
 // usage text names it too.
 inline constexpr char kDefaultConfigName[] = "KestrupConfig.xml";
 
+// The Norvane Server's port when -p gives none; the usage text names it too.
+inline constexpr int kDefaultPort = 22609;
+
 struct RunContext {
     std::string programDirectory;    // no trailing separator
     std::string commandLineText;     // every argument, argument 0 included, each followed by a space

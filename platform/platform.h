@@ -130,3 +130,9 @@ bool GetOpenFileSize(std::FILE* file, std::uint64_t& size);
 // Nothing carries over from one call to the next. False when the C library
 // cannot represent the time.
 bool LocalCalendarTime(const std::tm& localTime, std::time_t& time);
+
+// The program's arguments, argument 0 included, as the system received them:
+// natively argv. On Windows argv is ANSI, where characters the code page lacks
+// become lookalikes (a full-width "c" a "c"); this is the wide command line,
+// split by CommandLineToArgvW, in UTF-8. Empty when it cannot be split.
+std::vector<std::string> ArgumentsAsReceived(int argc, char* argv[]);

@@ -369,3 +369,7 @@ bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {
     time = asUtc - (smallerReads ? smaller : std::max(before, after));
     return true;
 }
+
+std::vector<std::string> ArgumentsAsReceived(int argc, char* argv[]) {
+    return std::vector<std::string>(argv, argv + argc);
+}

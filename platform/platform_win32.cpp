@@ -312,12 +312,22 @@ AppendFilePointer OpenAppendFile(const std::string& path) {
 // at once can land on the same place and one record is lost (seen with ten
 // processes). An exclusive lock on one byte far past any end makes the runs
 // take turns; it covers no data, so readers and other writers are never held.
+// Another program may hold the whole file locked (a backup tool): the lock is
+// tried for up to two seconds, never waited for, and then the record is
+// written without it (a lock that refuses the write sends it to standard error).
 class AppendTurn {
 public:
     explicit AppendTurn(HANDLE handle) : handle_(handle) {
+        constexpr int kTries = 200;
+        constexpr DWORD kPauseMilliseconds = 10;
         place_.Offset = 0xFFFFFFFE;
         place_.OffsetHigh = 0x7FFFFFFF;
-        held_ = LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &place_) != FALSE;
+        for (int attempt = 0; attempt < kTries && !held_; ++attempt) {
+            if (attempt > 0) Sleep(kPauseMilliseconds);
+            held_ = LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                               &place_) != FALSE;
+            if (!held_ && GetLastError() != ERROR_LOCK_VIOLATION) break;  // a file system without locks
+        }
     }
     ~AppendTurn() {
         if (held_) UnlockFileEx(handle_, 0, 1, 0, &place_);
@@ -423,10 +433,33 @@ bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
 // Windows' C runtime reads times around a daylight change this way itself
 // (tm_isdst -1), the reading sites already rely on. mktime ignores tm_wday and
 // sets it on success, so a -1 left there tells its failure from the time -1.
+// It refuses every local time of 1969, also the hours that are 1970 in UTC west
+// of Greenwich: such a time is read in 1970, a year of as many days, and taken
+// a year back.
 bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {
+    constexpr std::time_t kYear = 365 * 24 * 60 * 60;
     std::tm record = localTime;
+    const bool in1969 = record.tm_year == 69;
+    record.tm_year += in1969 ? 1 : 0;
     record.tm_isdst = -1;
     record.tm_wday = -1;
     time = std::mktime(&record);
-    return time != static_cast<std::time_t>(-1) || record.tm_wday != -1;
+    if (time == static_cast<std::time_t>(-1) && record.tm_wday == -1) return false;
+    time -= in1969 ? kYear : 0;
+    return true;
+}
+
+std::vector<std::string> ArgumentsAsReceived(int, char*[]) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::string> arguments(wide != nullptr ? count : 0);
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        // A lone surrogate becomes U+FFFD, which is no ASCII either.
+        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        arguments[i].resize(size > 0 ? size : 0);
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arguments[i].data(), size, nullptr, nullptr);
+        arguments[i].resize(size > 0 ? size - 1 : 0);  // without the terminating null
+    }
+    LocalFree(wide);
+    return arguments;
 }

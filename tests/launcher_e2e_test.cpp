@@ -177,11 +177,13 @@ TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
     const struct {
         std::string link;
         std::vector<std::string> options;
+        std::string logged = "";  // the link as the command line shows it, when not as given
     } cases[] = {
         {"kestrup:?c=7&s=10.1.2.3&d=12252010&b=10:30:00&e=11:00:00",
          {"-c", "7", "-s", "10.1.2.3", "-d", "12252010", "-b", "10:30:00", "-e", "11:00:00"}},
         {"KESTRUP://open/?e=2&b=1&d=live&p=8080&s=cam-east&%63=3",
-         {"-c", "3", "-s", "cam-east", "-p", "8080", "-d", "live", "-b", "1", "-e", "2"}},
+         {"-c", "3", "-s", "cam-east", "-p", "8080", "-d", "live", "-b", "1", "-e", "2"},
+         "KESTRUP://open/?e=2&b=1&d=live&p=8080&s=cam-east&%2563=3"},
         // A missing option ends the run with its line, which shows the link.
         {"kestrup:/?c=7&s=10.1.2.3", {"-c", "7", "-s", "10.1.2.3"}},
     };
@@ -198,7 +200,7 @@ TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
         std::filesystem::remove(directory.File(kDocument));
         std::filesystem::remove(directory.File(kClientRecord));
 
-        const std::string linkLine = directory.CommandLineText({c.link});
+        const std::string linkLine = directory.CommandLineText({c.logged.empty() ? c.link : c.logged});
         ProgramRun run = directory.Run({c.link});
         EXPECT_EQ(run.exitStatus, 0) << c.link;
         EXPECT_EQ(run.standardOutput + run.standardError, "") << c.link;
@@ -224,30 +226,42 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
     const struct {
         std::vector<std::string> arguments;
         std::string reason;
-        std::string logged = "";  // the link as the command line shows it, when not as given
+        std::vector<std::string> logged = {};  // as the command line shows them, when not as given
     } cases[] = {
         {{request + "&f=other.xml"}, "key f is not a request option (c, s, p, d, b, e)"},
         {{request + "&v=1"}, "key v is not a request option (c, s, p, d, b, e)"},
         {{request + "&c=8"}, "key c is given twice"},
-        {{"kestrup:?s=10.1.2.3%20-f%20other.xml&c=7"}, "key s holds a space, quote or control character"},
-        {{"kestrup:?c=7&s=%2Dv1"}, "key s starts with '-'"},
+        {{"kestrup:?s=10.1.2.3%20-f%20other.xml&c=7"},
+         "key s holds a space, quote or control character",
+         {"kestrup:?s=10.1.2.3%2520-f%2520other.xml&c=7"}},
+        {{"kestrup:?c=7&s=%2Dv1"}, "key s starts with '-'", {"kestrup:?c=7&s=%252Dv1"}},
         {{"kestrup:?/?"}, "key /? is not a request option (c, s, p, d, b, e)"},
         {{request + "\nForged line"},
          "key e holds a space, quote or control character",
-         request + "%0AForged%20line"},
+         {request + "%0AForged%20line"}},
         {{request + std::string(2048, 'a')}, "the link is longer than 2048 characters"},
         {{request, "-f", "other.xml"}, "a link must be the only argument"},
         {{"-v", "1", request}, "a link must be the only argument"},
         {{request, "-?"}, "a link must be the only argument"},
         {{request, "/help"}, "a link must be the only argument"},
+        // Beside a link every argument is escaped, and so is "%": a line end and
+        // the text %0A read apart.
+        {{request, "x\nLink read as options: -c 7 -s evil\x1B\x07\t\xC3\xA9"},
+         "a link must be the only argument",
+         {request, "x%0ALink%20read%20as%20options:%20-c%207%20-s%20evil%1B%07%09%C3%A9"}},
+        // Characters outside ASCII (a full-width 7, and full-width quotes, which
+        // Windows' ANSI command line makes real ones) refuse the link, shown as
+        // their UTF-8 bytes.
+        {{"kestrup:?c=\xEF\xBC\x97&s=10.1.2.3&d=live&b=0&e=0\xEF\xBC\x82 \xEF\xBC\x82-f"},
+         "the link holds a character outside ASCII",
+         {"kestrup:?c=%EF%BC%97&s=10.1.2.3&d=live&b=0&e=0%EF%BC%82%20%EF%BC%82-f"}},
     };
     for (const auto& c : cases) {
         ProgramDirectory directory;
         directory.AddStandInClient();
         WriteFileBytes(directory.File("KestrupConfig.xml"), kLinkSite);
         const std::string before = ListDirectory(directory.Path());
-        const std::string commandLine =
-            directory.CommandLineText(c.logged.empty() ? c.arguments : std::vector<std::string>{c.logged});
+        const std::string commandLine = directory.CommandLineText(c.logged.empty() ? c.arguments : c.logged);
         ProgramRun run = directory.Run(c.arguments);
         EXPECT_EQ(run.exitStatus, 0) << commandLine;
         EXPECT_EQ(run.standardOutput + run.standardError, "") << commandLine;
@@ -257,6 +271,25 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
         std::filesystem::remove(directory.File("Kestrup.log"));
         EXPECT_EQ(ListDirectory(directory.Path()), before) << commandLine;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// Windows' ANSI command line turns a full-width "k" into "k" ("best fit"), so
+// an argument that is no link as received reads as one there: it is taken for
+// a link and refused as received. Natively it is an argument like any other.
+TEST(LauncherEndToEnd, ALookalikeOfALinkIsNeverAccepted) {
+    const std::string query = "estrup:?c=7&s=10.1.2.3&d=live&b=0&e=0";
+    ProgramDirectory directory;
+    WriteFileBytes(directory.File("KestrupConfig.xml"), kLinkSite);
+    const std::vector<std::string> arguments = {"\xEF\xBD\x8B" + query};
+    directory.Run(arguments);
+    EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
+              WindowsBuild() ? ExpectedRecord(directory.CommandLineText({"%EF%BD%8B" + query}),
+                                              "Link refused: the link holds a character outside ASCII\n")
+                             : StartUpRecord(directory, arguments));
 }
 
 }  // namespace

@@ -253,8 +253,8 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
     }
 }
 
-// Dates and times the parser cannot read in full, or that fall outside signed
-// 32-bit calendar time, are logged; the run goes on with what was read.
+// Dates and times the parser cannot read in full, or that fall outside the
+// supported range, are logged; the run goes on with what was read.
 TEST(RequestEndToEnd, UnreadableAndOutOfRangeTimesAreLogged) {
     const std::vector<TimeCase> cases = {
         {"LIVE", "10:30:00", "11:00:00",
@@ -270,6 +270,11 @@ TEST(RequestEndToEnd, UnreadableAndOutOfRangeTimesAreLogged) {
         {"01012040", "10:30:00", "11:00:00",
          "Search date and time 0101204010:30:00 is outside the supported range\n"
          "Search date and time 0101204011:00:00 is outside the supported range\n",
+         -1, -1},
+        // Before 1970 in any zone (a day before its end in UTC).
+        {"12301969", "23:00:00", "23:59:59",
+         "Search date and time 1230196923:00:00 is outside the supported range\n"
+         "Search date and time 1230196923:59:59 is outside the supported range\n",
          -1, -1},
     };
     ExpectSearchTimes(cases);
@@ -296,6 +301,11 @@ TEST(RequestEndToEnd, TimesAroundTheDaylightChangesReadTheSameOnBothBuilds) {
         {"11072021", "01:30:00", "01:30:00", "", 1636266600, 1636266600},  // 06:30:00, 06:30:00
         {"11072021", "12:00:00", "01:30:00", "", 1636304400, 1636266600},  // 17:00:00, 06:30:00
         {"11072021", "00:00:00", "01:30:00", "", 1636257600, 1636266600},  // 04:00:00, 06:30:00
+        // The supported range: 1 January 1970 00:00:00 to 19 January 2038 03:14:07 UTC.
+        {"12311969", "19:00:00", "18:59:59",
+         "Search date and time 1231196918:59:59 is outside the supported range\n", 0, -1},
+        {"01182038", "22:14:07", "22:14:08",
+         "Search date and time 0118203822:14:08 is outside the supported range\n", 2147483647, -1},
     };
     ExpectSearchTimes(cases);
     // Zone data marks Irish winter time as the daylight time, unlike London's, and
@@ -320,6 +330,12 @@ TEST(RequestEndToEnd, TimesAroundTheDaylightChangesReadTheSameOnBothBuilds) {
         {"Europe/Moscow", {
             {"03272011", "02:30:00", "12:00:00", "", 1301178600, 1301212800},  // 26 Mar 22:30:00, 08:00:00
             {"03272011", "01:59:59", "03:00:00", "", 1301180399, 1301180400},  // 26 Mar 22:59:59, 23:00:00
+        }},
+        // Apia went from UTC-10 to UTC+14 at the end of 29 December 2011: the 30th
+        // never happened, and reads as the 29th by the rule for a gap.
+        {"Pacific/Apia", {
+            {"12302011", "10:00:00", "00:00:00", "", 1325188800, 1325152800},  // 29 Dec 20:00:00, 10:00:00
+            {"12312011", "00:00:00", "00:00:00", "", 1325239200, 1325239200},  // 30 Dec 10:00:00
         }},
     };
     // clang-format on
@@ -711,3 +727,34 @@ TEST(RequestEndToEnd, ThirtyRunsAtOnceLoseNothing) {
 }
 
 }  // namespace
+
+#ifdef _WIN32
+namespace {
+
+// Another program (a backup tool, say) holds the whole run log locked: the run
+// waits for its turn at most about two seconds, writes the document, starts
+// the client, and its record, which the locked log refuses, goes to standard
+// error. Wine does not refuse writes to a locked range: there the record
+// lands in the log.
+TEST(RequestEndToEnd, ALogLockedByAnotherProgramDelaysTheRunWithinItsBound) {
+    RequestDirectory directory;
+    const std::string log = directory.File("Kestrup.log");
+    HANDLE held = CreateFileA(log.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    OVERLAPPED whole{};
+    ASSERT_TRUE(LockFileEx(held, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole));
+    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
+                                                "live", "-b", "0",  "-e",       "0"};
+    const auto start = std::chrono::steady_clock::now();
+    ProgramRun run = directory.Run(arguments);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    CloseHandle(held);  // which lets go of the lock
+    EXPECT_EQ(MaskedTimes(ReadFileBytes(log) + run.standardError),
+              ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
+    EXPECT_EQ(directory.ClientRecords(1),
+              ClientRecord(directory, Document("Live", "10.1.2.3", "Name=\"Lobby\"")));
+}
+
+}  // namespace
+#endif

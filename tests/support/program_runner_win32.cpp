@@ -29,7 +29,7 @@ std::string QuotedArgument(const std::string& argument) {
 }
 
 // Handles are made inheritable only while this lock is held, and closed in
-// this process before it is released: CreateProcessA hands a child every
+// this process before it is released: CreateProcessW hands a child every
 // inheritable handle, so a child started by another thread meanwhile would
 // otherwise hold this run's pipes open.
 std::mutex inheritanceLock;
@@ -77,6 +77,16 @@ bool ReadToEnd(OwnedHandle& out, OwnedHandle& err, ProgramRun& run, ULONGLONG de
     }
 }
 
+// The tests give arguments as UTF-8 text, so that a character outside the ANSI
+// code page (a full-width letter) reaches the program's wide command line.
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size() + 1, L'\0');
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0],
+                                           static_cast<int>(wide.size()));
+    wide.resize(length > 0 ? length : 0);
+    return wide;
+}
+
 }  // namespace
 
 bool RunProgramAndWait(const std::string& program, const std::vector<std::string>& arguments,
@@ -101,14 +111,15 @@ bool RunProgramAndWait(const std::string& program, const std::vector<std::string
         SetHandleInformation(outWrite.handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
         SetHandleInformation(errWrite.handle, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
 
-        STARTUPINFOA startup{};
+        STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = input.handle;
         startup.hStdOutput = outWrite.handle;
         startup.hStdError = errWrite.handle;
-        started = CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                 workingDirectory.c_str(), &startup, &process);
+        std::wstring wideCommandLine = Wide(commandLine);
+        started = CreateProcessW(Wide(program).c_str(), &wideCommandLine[0], nullptr, nullptr, TRUE, 0,
+                                 nullptr, Wide(workingDirectory).c_str(), &startup, &process);
         input.Close();
         outWrite.Close();
         errWrite.Close();
