@@ -7,8 +7,7 @@
 #
 # From CPackConfig.cmake: CPACK_PACKAGE_VERSION (the release's four numbers),
 # CPACK_KESTRUP_PROGRAM_VERSION (the programs' version resource),
-# CPACK_KESTRUP_RELEASE_FILES (the release's files, see CMakeLists.txt),
-# CPACK_KESTRUP_WXS, CPACK_KESTRUP_UPGRADE_CODE.
+# CPACK_KESTRUP_RELEASE_FILES, CPACK_KESTRUP_WXS, CPACK_KESTRUP_UPGRADE_CODE.
 include("${CMAKE_CURRENT_LIST_DIR}/signing.cmake")
 include("${CMAKE_CURRENT_LIST_DIR}/KestrupPackageVersion.cmake")
 
@@ -23,22 +22,16 @@ set(name "${CPACK_PACKAGE_FILE_NAME}.msi")
 set(msi "${CPACK_TOPLEVEL_DIRECTORY}/${name}")
 file(REMOVE "${msi}" "${msi}.sha256")
 
-# Each release file is a component of its own, with the file as its key path.
-# msibuild sets below what wixl cannot say: the 8.3 name (short|long); and the
-# programs' version, without which Windows Installer would keep an older
-# Kestrup.exe found in the directory (a copy from the zip) as if it were a
-# file the user had changed.
-set(components)
-set(references)
-set(queries)
+# Each release file is a component of its own, its key path, named short|long.
+# msibuild sets the programs' version, which wixl cannot: without it Windows
+# Installer would keep an older Kestrup.exe found there as one the user changed.
 foreach(file IN LISTS CPACK_KESTRUP_RELEASE_FILES)
   string(REGEX MATCH "^([^|]*)\\|([^|]*)\\|([^|]*)\\|" _ "${file}")
   string(REPLACE "-" "_" id "${CMAKE_MATCH_1}")
   list(APPEND components "        <Component Id=\"${id}\" Guid=\"${CMAKE_MATCH_3}\" Win64=\"yes\">
-          <File Id=\"${id}\" Source=\"${CMAKE_MATCH_1}\" KeyPath=\"yes\"/>
+          <File Id=\"${id}\" Name=\"${CMAKE_MATCH_2}|${CMAKE_MATCH_1}\" Source=\"${CMAKE_MATCH_1}\" KeyPath=\"yes\"/>
         </Component>")
   list(APPEND references "      <ComponentRef Id=\"${id}\"/>")
-  list(APPEND queries "UPDATE `File` SET `FileName` = '${CMAKE_MATCH_2}|${CMAKE_MATCH_1}' WHERE `File` = '${id}'")
   if(id MATCHES "\\.exe$")
     list(APPEND queries
       "UPDATE `File` SET `Version` = '${CPACK_KESTRUP_PROGRAM_VERSION}' WHERE `File` = '${id}'"
@@ -47,14 +40,13 @@ foreach(file IN LISTS CPACK_KESTRUP_RELEASE_FILES)
 endforeach()
 list(JOIN components "\n" RELEASE_COMPONENTS)
 list(JOIN references "\n" RELEASE_COMPONENT_REFS)
-set(wxs "${CPACK_TOPLEVEL_DIRECTORY}/kestrup.wxs")
-configure_file("${CPACK_KESTRUP_WXS}" "${wxs}" @ONLY)
+configure_file("${CPACK_KESTRUP_WXS}" "${CPACK_TOPLEVEL_DIRECTORY}/kestrup.wxs" @ONLY)
 
 # wixl takes the files' sources relative to where it runs.
 execute_process(
   COMMAND "${KESTRUP_WIXL}" --arch x64 -D "Version=${version}" -D "Release=${CPACK_PACKAGE_VERSION}"
           -D "FileName=${name}" -D "UpgradeCode=${CPACK_KESTRUP_UPGRADE_CODE}"
-          -o "${msi}" "${wxs}"
+          -o "${msi}" "${CPACK_TOPLEVEL_DIRECTORY}/kestrup.wxs"
   WORKING_DIRECTORY "${CPACK_TEMPORARY_DIRECTORY}"
   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)
