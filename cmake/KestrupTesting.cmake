@@ -24,13 +24,9 @@ else()
   find_package(GTest REQUIRED)
 endif()
 
-set(KESTRUP_WINE_PREFIX "${CMAKE_BINARY_DIR}/wineprefix")
-set(KESTRUP_WINE_ENVIRONMENT
-  "WINEPREFIX=${KESTRUP_WINE_PREFIX}"
-  "WINEDEBUG=-all"
-  # No Mono or Gecko install prompts: the tests need neither.
-  "WINEDLLOVERRIDES=mscoree,mshtml="
-  "DISPLAY=")
+file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/wine.env" _wine_settings REGEX "^[A-Z]")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/wine.env")
+set(KESTRUP_WINE_ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" ${_wine_settings})
 
 if(CMAKE_CROSSCOMPILING)
   set(_wine_session "${CMAKE_CURRENT_LIST_DIR}/wine_session.sh")

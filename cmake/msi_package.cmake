@@ -7,7 +7,7 @@
 #
 # From CPackConfig.cmake: CPACK_PACKAGE_VERSION (the release's four numbers),
 # CPACK_KESTRUP_PROGRAM_VERSION (the programs' version resource),
-# CPACK_KESTRUP_WXS, CPACK_KESTRUP_UPGRADE_CODE.
+# CPACK_KESTRUP_RELEASE_FILES, CPACK_KESTRUP_WXS, CPACK_KESTRUP_UPGRADE_CODE.
 include("${CMAKE_CURRENT_LIST_DIR}/signing.cmake")
 include("${CMAKE_CURRENT_LIST_DIR}/KestrupPackageVersion.cmake")
 
@@ -22,42 +22,56 @@ set(name "${CPACK_PACKAGE_FILE_NAME}.msi")
 set(msi "${CPACK_TOPLEVEL_DIRECTORY}/${name}")
 file(REMOVE "${msi}" "${msi}.sha256")
 
+# Each release file is a component of its own, its key path, named short|long.
+# msibuild sets the programs' version, which wixl cannot: without it Windows
+# Installer would keep an older Kestrup.exe found there as one the user changed.
+foreach(file IN LISTS CPACK_KESTRUP_RELEASE_FILES)
+  string(REGEX MATCH "^([^|]*)\\|([^|]*)\\|([^|]*)\\|" _ "${file}")
+  string(REPLACE "-" "_" id "${CMAKE_MATCH_1}")
+  list(APPEND components "        <Component Id=\"${id}\" Guid=\"${CMAKE_MATCH_3}\" Win64=\"yes\">
+          <File Id=\"${id}\" Name=\"${CMAKE_MATCH_2}|${CMAKE_MATCH_1}\" Source=\"${CMAKE_MATCH_1}\" KeyPath=\"yes\"/>
+        </Component>")
+  list(APPEND references "      <ComponentRef Id=\"${id}\"/>")
+  if(id MATCHES "\\.exe$")
+    list(APPEND queries
+      "UPDATE `File` SET `Version` = '${CPACK_KESTRUP_PROGRAM_VERSION}' WHERE `File` = '${id}'"
+      "DELETE FROM `MsiFileHash` WHERE `File_` = '${id}'")
+  endif()
+endforeach()
+list(JOIN components "\n" RELEASE_COMPONENTS)
+list(JOIN references "\n" RELEASE_COMPONENT_REFS)
+configure_file("${CPACK_KESTRUP_WXS}" "${CPACK_TOPLEVEL_DIRECTORY}/kestrup.wxs" @ONLY)
+
 # wixl takes the files' sources relative to where it runs.
 execute_process(
   COMMAND "${KESTRUP_WIXL}" --arch x64 -D "Version=${version}" -D "Release=${CPACK_PACKAGE_VERSION}"
           -D "FileName=${name}" -D "UpgradeCode=${CPACK_KESTRUP_UPGRADE_CODE}"
-          -o "${msi}" "${CPACK_KESTRUP_WXS}"
+          -o "${msi}" "${CPACK_TOPLEVEL_DIRECTORY}/kestrup.wxs"
   WORKING_DIRECTORY "${CPACK_TEMPORARY_DIRECTORY}"
   RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "wixl could not build ${name}:\n${output}")
 endif()
 
-# What wixl cannot say:
-# - The programs are versioned files: without a version in the File table,
-#   Windows Installer would keep an older Kestrup.exe found in the directory
-#   (a copy from the zip) as if it were a file the user had changed.
+# msibuild also sets:
 # - The kestrup: scheme is registered only when the administrator asks with
 #   LINKS=1 (wixl refuses a Condition inside a Component).
 # - ARPINSTALLLOCATION names the directory in Programs and Features, set once
 #   CostFinalize has resolved INSTALLDIR.
 # - INSTALLDIR and LINKS reach the elevated part of a per-machine install only
 #   as secure properties.
-# - A file name that is no 8.3 name is given as short|long.
-set(queries
+# - The upgrade row takes in its own version too (wixl's row, replaced as its
+#   attributes are a key column, with 512: maximum inclusive), as WiX's
+#   AllowSameVersionUpgrades does. A package rebuilt without a new build number
+#   (signed after an unsigned build) gets a new product code, and would
+#   otherwise install beside the first: two entries in Programs and Features
+#   sharing the files. The downgrade row still takes in only newer versions.
+list(APPEND queries
   "UPDATE `Component` SET `Condition` = 'LINKS = \"1\"' WHERE `Component` = 'Links'"
   "INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('SetARPINSTALLLOCATION', 51, 'ARPINSTALLLOCATION', '[INSTALLDIR]')"
-  "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('SetARPINSTALLLOCATION', 1001)")
-foreach(names KESTRU~1.EXE|kestrup-check.exe KESTRU~1.MD|Kestrup-README.md
-    KESTRU~1.TXT|Kestrup-THIRD-PARTY-NOTICES.txt KESTRU~1.XML|KestrupConfig.example.xml)
-  string(REGEX REPLACE "^.*\\|" "" long "${names}")
-  list(APPEND queries "UPDATE `File` SET `FileName` = '${names}' WHERE `FileName` = '${long}'")
-endforeach()
-foreach(file Kestrup.exe kestrup_check.exe)
-  list(APPEND queries
-    "UPDATE `File` SET `Version` = '${CPACK_KESTRUP_PROGRAM_VERSION}' WHERE `File` = '${file}'"
-    "DELETE FROM `MsiFileHash` WHERE `File_` = '${file}'")
-endforeach()
+  "INSERT INTO `InstallExecuteSequence` (`Action`, `Sequence`) VALUES ('SetARPINSTALLLOCATION', 1001)"
+  "DELETE FROM `Upgrade` WHERE `ActionProperty` = 'WIX_UPGRADE_DETECTED'"
+  "INSERT INTO `Upgrade` (`UpgradeCode`, `VersionMax`, `Attributes`, `ActionProperty`) VALUES ('{${CPACK_KESTRUP_UPGRADE_CODE}}', '${version}', 513, 'WIX_UPGRADE_DETECTED')")
 set(query_options)
 foreach(query IN LISTS queries)
   list(APPEND query_options -q "${query}")

@@ -4,6 +4,9 @@
 # cache: KESTRUP_SIGN_PKCS12 names a PKCS#12 file holding the certificate and its
 # key, KESTRUP_SIGN_PASSWORD is its password (may be unset when it has none), and
 # KESTRUP_SIGN_TIMESTAMP_URL, when set, names an RFC 3161 timestamp server.
+# KESTRUP_SIGN_TIMEOUT bounds each signing in seconds (300 when unset): a
+# timestamp server that accepts and never answers fails the packaging instead
+# of hanging it.
 
 set(KESTRUP_SIGNING OFF)
 if(NOT "$ENV{KESTRUP_SIGN_PKCS12}" STREQUAL "")
@@ -22,29 +25,34 @@ function(kestrup_sign_file file)
   if(NOT EXISTS "${certificate}")
     message(FATAL_ERROR "Cannot sign ${file}: KESTRUP_SIGN_PKCS12 names no file (${certificate})")
   endif()
-  # The password goes through a file, never the command line, which other
-  # users of the machine can see. The file lies in a fresh directory that
-  # mktemp creates for its owner alone, so no one else can open it at any moment.
-  execute_process(COMMAND mktemp -d RESULT_VARIABLE result
-    OUTPUT_VARIABLE secret_dir OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(NOT result EQUAL 0)
-    message(FATAL_ERROR "Cannot sign ${file}: mktemp -d failed")
+  set(timeout "$ENV{KESTRUP_SIGN_TIMEOUT}")
+  if(timeout STREQUAL "")
+    set(timeout 300)
+  elseif(NOT timeout MATCHES "^[1-9][0-9]*$")
+    message(FATAL_ERROR "Cannot sign ${file}: KESTRUP_SIGN_TIMEOUT is no number of seconds (${timeout})")
   endif()
-  set(password_file "${secret_dir}/password")
-  file(WRITE "${password_file}" "$ENV{KESTRUP_SIGN_PASSWORD}")
+  # The password never touches the disk nor a command line, which other users
+  # of the machine can see: the shell's builtin printf writes it from the
+  # environment into a pipe that osslsigncode reads. A certificate without a
+  # password gets none.
+  set(password_pipe)
+  set(password_option)
+  if(NOT "$ENV{KESTRUP_SIGN_PASSWORD}" STREQUAL "")
+    set(password_pipe COMMAND sh -c [[printf %s "$KESTRUP_SIGN_PASSWORD"]])
+    set(password_option -readpass -)
+  endif()
   set(timestamp)
   if(NOT "$ENV{KESTRUP_SIGN_TIMESTAMP_URL}" STREQUAL "")
     set(timestamp -ts "$ENV{KESTRUP_SIGN_TIMESTAMP_URL}")
   endif()
   file(REMOVE "${file}.signed")
-  execute_process(
-    COMMAND "${KESTRUP_OSSLSIGNCODE}" sign -pkcs12 "${certificate}" -readpass "${password_file}"
+  execute_process(${password_pipe}
+    COMMAND "${KESTRUP_OSSLSIGNCODE}" sign -pkcs12 "${certificate}" ${password_option}
             -h sha256 ${timestamp} ${ARGN} -in "${file}" -out "${file}.signed"
-    RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
-  file(REMOVE_RECURSE "${secret_dir}")
+    TIMEOUT ${timeout} RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
   if(NOT result EQUAL 0)
     file(REMOVE "${file}.signed")
-    message(FATAL_ERROR "Signing ${file} failed:\n${output}")
+    message(FATAL_ERROR "Signing ${file} failed (${result}):\n${output}")
   endif()
   file(RENAME "${file}.signed" "${file}")
 endfunction()
