@@ -83,13 +83,6 @@ TiXmlElement* FindOrAddChildWithAttribute(TiXmlNode* parent, const std::string& 
     return parent->LinkEndChild(added)->ToElement();
 }
 
-bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::string systemText, int beginTime,
-                             int endTime, bool live) {
-    TiXmlDocument document;
-    return BuildClientInitDocument(document, cameraNumber, systemText, beginTime, endTime, live) &&
-           SaveClientInitDocument(document, outputPath);
-}
-
 // Prints the document into the file that replaces outputPath. Every check on
 // the stream comes before the move, so a file that was cut short (a full disk
 // shows only at flush or close) never replaces a good one. On any failure the

@@ -10,24 +10,17 @@
 #include "camera_directory.h"
 #include "platform.h"
 
-// Looks the camera up under MakeCameraKey(systemText, cameraNumber), builds the
-// document and puts it at outputPath in one step: a reader of outputPath sees the
-// earlier file whole or the new one whole. False, with a run log line, when the
-// camera is not in the directory (nothing is written) or the file could not be
-// written (the earlier file stays as it was). beginTime and endTime are calendar
-// times, used only when live is false.
-// It is BuildClientInitDocument and then SaveClientInitDocument.
-bool WriteClientInitDocument(const char* outputPath, int cameraNumber, std::string systemText, int beginTime,
-                             int endTime, bool live);
-
-// Builds the document into document, which must be empty, with the window placed
-// for this machine's screen. False, with the run log line, when the camera is
-// not in the directory; document is then of no use.
+// Looks the camera up under MakeCameraKey(systemText, cameraNumber) and builds
+// the document into document, which must be empty, with the window placed for
+// this machine's screen. beginTime and endTime are calendar times, used only
+// when live is false. False, with the run log line, when the camera is not in
+// the directory; document is then of no use.
 bool BuildClientInitDocument(TiXmlDocument& document, int cameraNumber, const std::string& systemText,
                              int beginTime, int endTime, bool live);
 
-// Puts a built document at outputPath in one step, as WriteClientInitDocument
-// does; false, with the run log line, when it could not be written. Printing it
+// Puts a built document at outputPath in one step: a reader of outputPath sees
+// the earlier file whole or the new one whole. False, with the run log line,
+// when it could not be written (the earlier file stays as it was). Printing it
 // with TiXmlDocument::SaveFile(FILE*) gives the same text.
 bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPath);
 

@@ -18,6 +18,14 @@ namespace fs = std::filesystem;
 const char kDocumentName[] = "nVCmdLine.xml";
 const char kRunLogName[] = "run.log";
 
+// Builds the document and saves it at outputPath, as a run does.
+bool WriteDocument(const std::string& outputPath, int cameraNumber, const std::string& systemText,
+                   int beginTime, int endTime, bool live) {
+    TiXmlDocument document;
+    return BuildClientInitDocument(document, cameraNumber, systemText, beginTime, endTime, live) &&
+           SaveClientInitDocument(document, outputPath.c_str());
+}
+
 // Each test gets an empty scratch directory, an empty camera directory, the
 // default window settings and a run log in a file of its own.
 class ClientInitWriter : public ::testing::Test {
@@ -229,8 +237,8 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
         TheCameraDirectory().clear();
         TheClientWindowSettings() = c.settings;
         StoreCamera(MakeCameraKey(c.storedAddress, c.storedNumber), c.record);
-        EXPECT_TRUE(WriteClientInitDocument(documentPath.c_str(), c.cameraNumber, c.systemText, c.beginTime,
-                                            c.endTime, c.live))
+        EXPECT_TRUE(
+            WriteDocument(documentPath.c_str(), c.cameraNumber, c.systemText, c.beginTime, c.endTime, c.live))
             << c.label;
         EXPECT_EQ(ReadFileBytes(documentPath), WithLineEnds(c.expected)) << c.label;
         EXPECT_EQ(TakeRunLog(), "") << c.label;
@@ -243,7 +251,7 @@ TEST_F(ClientInitWriter, ReplacesAnEarlierDocumentWhole) {
     TheClientWindowSettings().Top = 20;
     StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
     WriteFileBytes(documentPath, std::string(20000, 'x') + "\n");
-    ASSERT_TRUE(WriteClientInitDocument(documentPath.c_str(), 7, "10.1.2.3", 1293273000, 1293274800, false));
+    ASSERT_TRUE(WriteDocument(documentPath.c_str(), 7, "10.1.2.3", 1293273000, 1293274800, false));
     const std::string expected =
         Document(kRootWithPlaceTen20, "<Search Start=\"1293273000\" End=\"1293274800\" AllowExpansion=\"0\">",
                  "Search", "\"10.1.2.3\"", "<Input Name=\"Lobby\" Position=\"0\" />");
@@ -272,7 +280,7 @@ TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
         TheCameraDirectory().clear();
         if (!c.storedKey.empty()) StoreCamera(c.storedKey, {"", "Lobby", "", ""});
         WriteFileBytes(documentPath, earlier);
-        EXPECT_FALSE(WriteClientInitDocument(documentPath.c_str(), c.cameraNumber, c.systemText, 1, 2, false))
+        EXPECT_FALSE(WriteDocument(documentPath.c_str(), c.cameraNumber, c.systemText, 1, 2, false))
             << c.expectedKey;
         EXPECT_EQ(TakeRunLog(), "Cmd line input System:Camera " + c.expectedKey +
                                     " not found in XML configuration file.\n");
@@ -280,7 +288,7 @@ TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
         EXPECT_EQ(NamesIn(work.string()), std::vector<std::string>{kDocumentName}) << c.expectedKey;
     }
     SetRunLogOff();
-    EXPECT_FALSE(WriteClientInitDocument(documentPath.c_str(), 3, "10.0.0.5", 1, 2, true));
+    EXPECT_FALSE(WriteDocument(documentPath.c_str(), 3, "10.0.0.5", 1, 2, true));
 }
 
 // What stands in the way: a missing directory, a directory where the document
@@ -320,7 +328,7 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
             holder.open(target);
         }
 
-        EXPECT_FALSE(WriteClientInitDocument(target.c_str(), 7, "10.1.2.3", 1, 2, false)) << c.label;
+        EXPECT_FALSE(WriteDocument(target.c_str(), 7, "10.1.2.3", 1, 2, false)) << c.label;
 
         const std::string log = TakeRunLog();
         const std::string prefix = "Error writing file " + target + ".  Error ";
@@ -362,7 +370,7 @@ TEST_F(ClientInitWriter, ADocumentPastThePathLimitLeavesNothingBehind) {
     }
     fs::create_directories(deep);
     const std::string target = deep + PathSeparator() + kDocumentName;
-    const bool written = WriteClientInitDocument(target.c_str(), 7, "10.1.2.3", 1, 2, true);
+    const bool written = WriteDocument(target.c_str(), 7, "10.1.2.3", 1, 2, true);
     const std::string log = TakeRunLog();
     EXPECT_EQ(NamesIn(deep), written ? std::vector<std::string>{kDocumentName} : std::vector<std::string>{});
     EXPECT_EQ(log.empty(), written) << log;
@@ -375,7 +383,7 @@ class DefaultPlacement : public ClientInitWriter {
 protected:
     std::string WriteWithDefaultSettings() {
         StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
-        EXPECT_TRUE(WriteClientInitDocument(documentPath.c_str(), 7, "10.1.2.3", 0, 0, true));
+        EXPECT_TRUE(WriteDocument(documentPath.c_str(), 7, "10.1.2.3", 0, 0, true));
         std::string document = WithoutCarriageReturns(ReadFileBytes(documentPath));
         return document.substr(0, document.find(" Width="));
     }

@@ -1,4 +1,4 @@
-// WriteClientInitDocument over a fuzzed camera record, window settings and
+// A document built and saved over a fuzzed camera record, window settings and
 // request. A camera that is in the directory gives a document that reads back
 // with the request's system and the settings' size; one that is not gives
 // false and no file. No run leaves its temporary file behind.
@@ -24,6 +24,14 @@ namespace {
 
 constexpr char kDocumentName[] = "nVCmdLine.xml";
 constexpr char kLogName[] = "Kestrup.log";
+// Builds the document and saves it at outputPath, as a run does.
+bool WriteDocument(const std::string& outputPath, int cameraNumber, const std::string& systemText,
+                   int beginTime, int endTime, bool live) {
+    TiXmlDocument document;
+    return BuildClientInitDocument(document, cameraNumber, systemText, beginTime, endTime, live) &&
+           SaveClientInitDocument(document, outputPath.c_str());
+}
+
 bool IsPrintableAscii(const std::string& text) {
     for (char c : text) {
         if (c < 0x20 || c > 0x7e) return false;
@@ -97,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!SetRunLogToFile(logPath)) std::abort();
 
     const bool written =
-        WriteClientInitDocument(documentPath.c_str(), cameraNumber, systemText, beginTime, endTime, live);
+        WriteDocument(documentPath.c_str(), cameraNumber, systemText, beginTime, endTime, live);
     CloseRunLog();
     std::remove(logPath.c_str());
 
