@@ -80,7 +80,11 @@ int main(int argc, char** argv) {
                      kProgramName, first.c_str(), first.c_str(), AsRelativePath(first).c_str(), kUsage);
         return kUsageError;
     }
-    if (argc > 2) return PreviewRequest(first, {argv + 2, argv + argc}, stdout);
+    if (argc > 2) {
+        bool linkGiven = false;
+        const std::vector<std::string> arguments = RequestArguments(argc, argv, 2, linkGiven);
+        return PreviewRequest(first, arguments, linkGiven, stdout);
+    }
     std::string report;
     const int status = CheckSiteConfiguration(first, report);
     std::fputs(report.c_str(), stdout);

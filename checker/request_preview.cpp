@@ -25,17 +25,19 @@ void PrintLogLines(const std::string& lines, std::FILE* out) {
 
 }  // namespace
 
-int PreviewRequest(const std::string& configPath, const std::vector<std::string>& arguments, std::FILE* out) {
+int PreviewRequest(const std::string& configPath, const std::vector<std::string>& arguments, bool linkGiven,
+                   std::FILE* out) {
     RequestText request;
     request.optionText = JoinArguments(arguments);
-    request.commandLineText = JoinArguments(ArgumentsAsLogged(arguments));
+    request.commandLineText = JoinArguments(ArgumentsAsLogged(arguments, linkGiven));
     request.configPath = configPath;
-    if (!HoldsRequestLink(arguments) && HelpRequested(request.optionText)) return kPreviewStopsEarly;
+    if (!linkGiven && HelpRequested(request.optionText)) return kPreviewStopsEarly;
 
     std::string lines;
     SetRunLogToText(lines);
     TiXmlDocument document;
-    const bool startsClient = ReadLinkArguments(arguments, request.link) && DecideRequest(request, document);
+    const bool startsClient =
+        ReadLinkArguments(arguments, request.link, linkGiven) && DecideRequest(request, document);
     CloseRunLog();
 
     PrintLogLines(lines, out);

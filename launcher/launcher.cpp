@@ -1,5 +1,7 @@
 #include "launcher.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -52,6 +54,17 @@ std::string FindProgramDirectory(const char* argumentZero) {
 
 }  // namespace
 
+// On Windows argv is ANSI, where lookalikes have become ASCII: a link in either
+// view makes a link run, read as received.
+std::vector<std::string> RequestArguments(int argc, char* argv[], int first, bool& linkGiven) {
+    const int start = std::min(first, argc);
+    const std::vector<std::string> arguments(argv + start, argv + argc);
+    std::vector<std::string> received = ArgumentsAsReceived(argc, argv);
+    received.erase(received.begin(), received.begin() + std::min<std::size_t>(start, received.size()));
+    linkGiven = HoldsRequestLink(arguments) || HoldsRequestLink(received);
+    return linkGiven ? received : arguments;
+}
+
 std::string JoinArguments(const std::vector<std::string>& arguments) {
     std::string text;
     for (const auto& argument : arguments) text += argument + ' ';
@@ -91,21 +104,14 @@ void WriteBanner(const std::string& commandLineText) {
 int RunLauncher(int argc, char* argv[]) {
     RunContext context;
     context.programDirectory = FindProgramDirectory(argc > 0 ? argv[0] : nullptr);
-    const std::vector<std::string> all(argv, argv + argc);
     // Argument 0 is not searched: a program path such as C:\Cam-Viewer\Kestrup.exe
     // must not be read as the -v option.
-    std::vector<std::string> arguments(all.begin() + (argc > 0 ? 1 : 0), all.end());
+    bool linkGiven = false;
+    const std::vector<std::string> arguments = RequestArguments(argc, argv, 1, linkGiven);
     context.optionText = JoinArguments(arguments);
-
-    // A link is read as received. On Windows argv is ANSI, where lookalikes have
-    // become ASCII: a link in either view makes a link run, read as received.
-    std::vector<std::string> received = ArgumentsAsReceived(argc, argv);
-    if (!received.empty()) received.erase(received.begin());
-    const bool linkGiven = HoldsRequestLink(arguments) || HoldsRequestLink(received);
-    if (linkGiven) arguments = received;
     // Argument 0 is the system's, not a page's: it is shown as it is.
     std::vector<std::string> logged = ArgumentsAsLogged(arguments, linkGiven);
-    if (argc > 0) logged.insert(logged.begin(), all.front());
+    if (argc > 0) logged.insert(logged.begin(), argv[0]);
     context.commandLineText = JoinArguments(logged);
 
     // A link comes from a web page: it never asks for help and never moves the

@@ -9,6 +9,11 @@
 // request prints the usage text and ends the process with exit(0).
 int RunLauncher(int argc, char* argv[]);
 
+// The arguments from argv[first] on, and whether they hold a link: then they
+// are taken as the system received them (ArgumentsAsReceived), so that a link
+// is read as it was sent.
+std::vector<std::string> RequestArguments(int argc, char* argv[], int first, bool& linkGiven);
+
 // The arguments, each followed by one space: the text that options are looked
 // up in, or shown as the command line.
 std::string JoinArguments(const std::vector<std::string>& arguments);

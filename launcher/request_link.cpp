@@ -155,7 +155,7 @@ std::string LinkAsLogged(const std::string& text) {
 }
 
 std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments, bool linkGiven) {
-    if (!linkGiven && !HoldsRequestLink(arguments)) return arguments;
+    if (!linkGiven) return arguments;
     for (auto& argument : arguments) argument = LinkAsLogged(argument);
     return arguments;
 }

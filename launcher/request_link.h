@@ -30,9 +30,9 @@ extern const char kLinkNotAlone[];
 // that no page can write lines of its own into the log.
 std::string LinkAsLogged(const std::string& text);
 
-// The arguments as the run log shows them: when any of them is a link (or, by
-// linkGiven, of another view of them), each as LinkAsLogged shows it.
-std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments, bool linkGiven = false);
+// The arguments as the run log shows them: when they hold a link (linkGiven),
+// each as LinkAsLogged shows it.
+std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments, bool linkGiven);
 
 // True when argument begins with the scheme "kestrup:", in any letter case.
 bool IsRequestLink(const std::string& argument);

@@ -93,7 +93,7 @@ std::string FormSystemText(const std::string& serverText, bool portGiven, const 
 
 bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<LinkValues>& link,
                        bool linkGiven) {
-    if (!linkGiven && !HoldsRequestLink(arguments)) return true;
+    if (!linkGiven) return true;
     std::string refusal = kLinkNotAlone;
     LinkValues values;
     if (arguments.size() == 1 && ReadRequestLink(arguments.front(), values, refusal)) {

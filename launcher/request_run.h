@@ -22,13 +22,13 @@ struct RequestText {
     std::optional<LinkValues> link;  // when given, the options' values instead of optionText
 };
 
-// Reads arguments (those after argument 0) for a link. True when the run goes
-// on: with link untouched when none of them is a link (nor, by linkGiven, of
-// another view of them), or with link set when a link is the only argument and
-// is accepted (the options it was read as are logged). False when a link is
+// Reads the request's arguments for a link, when they hold one (linkGiven, as
+// RequestArguments tells). True when the run goes on: with link untouched when
+// they hold none, or with link set when a link is the only argument and is
+// accepted (the options it was read as are logged). False when a link is
 // refused: why is logged.
 bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<LinkValues>& link,
-                       bool linkGiven = false);
+                       bool linkGiven);
 
 // The deciding part. Writes each of its lines to the run log at the moment it
 // decides it (a missing option ends the run with its message, which closes the

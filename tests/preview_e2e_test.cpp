@@ -118,6 +118,8 @@ TEST(PreviewEndToEnd, ALinkPreviewsAsItsOptionsDo) {
          {"-c", "99", "-s", "10.1.2.3", "-d", "live", "-b", "1", "-e", "2"}},
         {"kestrup:?c=7&s=10.1.2.3", {"-c", "7", "-s", "10.1.2.3"}},
         {"kestrup:?c=7&f=site.xml", {}, "key f is not a request option (c, s, p, d, b, e)"},
+        // A full-width 7, which Windows' ANSI command line would make a 7.
+        {"kestrup:?c=\xEF\xBC\x97&s=10.1.2.3&d=live&b=1&e=2", {}, "the link holds a character outside ASCII"},
     };
     for (const auto& c : cases) {
         ProgramDirectory directory;
