@@ -52,6 +52,19 @@ OwnedHandle OwnHandle(HANDLE handle) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// A C stream on handle, which then owns it; null, with the handle closed, on
+// failure.
+std::FILE* StreamOn(HANDLE handle, int flags, const char* mode) {
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* stream = _fdopen(descriptor, mode);
+    if (stream == nullptr) _close(descriptor);
+    return stream;
+}
+
 // Sets the kept ones of attributes on the open file, and clears the others of
 // them; its times stay as they are (zero in FILE_BASIC_INFO changes nothing).
 bool SetKeptAttributes(HANDLE file, DWORD attributes) {
@@ -227,20 +240,9 @@ ReplacingFilePointer CreateReplacingFile(const std::string& documentPath, std::F
     if (!CarryAccess(*file, accessCarried, errorText)) return nullptr;
     HANDLE duplicate = nullptr;
     if (!DuplicateHandle(GetCurrentProcess(), file->handle.get(), GetCurrentProcess(), &duplicate, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS)) {
+                         DUPLICATE_SAME_ACCESS) ||
+        (stream = StreamOn(duplicate, _O_WRONLY | _O_TEXT, "w")) == nullptr) {
         errorText = SystemErrorText(GetLastError());
-        return nullptr;
-    }
-    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(duplicate), _O_WRONLY | _O_TEXT);
-    if (descriptor < 0) {
-        errorText = LastErrorText();
-        CloseHandle(duplicate);
-        return nullptr;
-    }
-    stream = _fdopen(descriptor, "w");
-    if (stream == nullptr) {
-        errorText = LastErrorText();
-        _close(descriptor);
         return nullptr;
     }
     return file;
@@ -287,12 +289,7 @@ bool KeepReplacingFile(ReplacingFile& file, std::string& errorText) {
 }
 
 struct AppendFile {
-    explicit AppendFile(HANDLE openHandle) : handle(openHandle) {}
-    ~AppendFile() { CloseHandle(handle); }
-    AppendFile(const AppendFile&) = delete;
-    AppendFile& operator=(const AppendFile&) = delete;
-
-    const HANDLE handle;
+    OwnedHandle handle;
 };
 
 void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
@@ -305,7 +302,7 @@ AppendFilePointer OpenAppendFile(const std::string& path) {
         CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    return AppendFilePointer(new AppendFile(handle));
+    return AppendFilePointer(new AppendFile{OwnHandle(handle)});
 }
 
 // Wine finds the end and writes there in two steps, so appends from processes
@@ -314,54 +311,41 @@ AppendFilePointer OpenAppendFile(const std::string& path) {
 // take turns; it covers no data, so readers and other writers are never held.
 // Another program may hold the whole file locked (a backup tool): the lock is
 // tried for up to two seconds, never waited for, and then the record is
-// written without it (a lock that refuses the write sends it to standard error).
-class AppendTurn {
-public:
-    explicit AppendTurn(HANDLE handle) : handle_(handle) {
-        constexpr int kTries = 200;
-        constexpr DWORD kPauseMilliseconds = 10;
-        place_.Offset = 0xFFFFFFFE;
-        place_.OffsetHigh = 0x7FFFFFFF;
-        for (int attempt = 0; attempt < kTries && !held_; ++attempt) {
-            if (attempt > 0) Sleep(kPauseMilliseconds);
-            held_ = LockFileEx(handle_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                               &place_) != FALSE;
-            if (!held_ && GetLastError() != ERROR_LOCK_VIOLATION) break;  // a file system without locks
-        }
-    }
-    ~AppendTurn() {
-        if (held_) UnlockFileEx(handle_, 0, 1, 0, &place_);
-    }
-    AppendTurn(const AppendTurn&) = delete;
-    AppendTurn& operator=(const AppendTurn&) = delete;
-
-private:
-    HANDLE handle_;
-    OVERLAPPED place_{};
-    bool held_ = false;
-};
-
-// The text-mode line end is written here, so that the whole record goes out in
-// one WriteFile (the C runtime's text mode would split it into pieces). Without
-// the lock (a file system that has none) the record is still written.
+// written without it, as on a file system that has no locks (a lock that
+// refuses the write sends the record to standard error). The text-mode line
+// end is written here, so that the whole record goes out in one WriteFile (the
+// C runtime's text mode would split it into pieces).
 bool AppendToFile(AppendFile& file, const std::string& text) {
+    constexpr int kTries = 200;
+    constexpr DWORD kPauseMilliseconds = 10;
+    const HANDLE handle = file.handle.get();
     std::string translated;
     translated.reserve(text.size() + text.size() / 16);
     for (char c : text) {
         if (c == '\n') translated += '\r';
         translated += c;
     }
-    const AppendTurn turn(file.handle);
+    OVERLAPPED place{};
+    place.Offset = 0xFFFFFFFE;
+    place.OffsetHigh = 0x7FFFFFFF;
+    bool held = false;
+    for (int attempt = 0; attempt < kTries && !held; ++attempt) {
+        if (attempt > 0) Sleep(kPauseMilliseconds);
+        held =
+            LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place) != FALSE;
+        if (!held && GetLastError() != ERROR_LOCK_VIOLATION) break;
+    }
     const char* data = translated.data();
     size_t left = translated.size();
-    while (left > 0) {
-        DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
-        DWORD written = 0;
-        if (!WriteFile(file.handle, data, chunk, &written, nullptr) || written == 0) return false;
+    DWORD written = 1;
+    while (left > 0 && written > 0) {
+        const DWORD chunk = left > 0x40000000u ? 0x40000000u : static_cast<DWORD>(left);
+        if (!WriteFile(handle, data, chunk, &written, nullptr)) written = 0;
         data += written;
         left -= written;
     }
-    return true;
+    if (held) UnlockFileEx(handle, 0, 1, 0, &place);
+    return left == 0;
 }
 
 bool SlashMarksOptions() { return true; }
@@ -411,14 +395,7 @@ std::FILE* OpenRegularFileForReading(const std::string& path) {
         CloseHandle(handle);
         return nullptr;
     }
-    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_TEXT);
-    if (descriptor < 0) {
-        CloseHandle(handle);
-        return nullptr;
-    }
-    std::FILE* file = _fdopen(descriptor, "r");
-    if (file == nullptr) _close(descriptor);
-    return file;
+    return StreamOn(handle, _O_RDONLY | _O_TEXT, "r");
 }
 
 // GetFileSizeEx, not the C runtime's ftell: its long is 32 bits on Windows.
