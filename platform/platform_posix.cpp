@@ -234,22 +234,20 @@ bool KeepReplacingFile(ReplacingFile& file, std::string& errorText) {
 }
 
 struct AppendFile {
-    explicit AppendFile(int openDescriptor) : descriptor(openDescriptor) {}
-    ~AppendFile() { close(descriptor); }
-    AppendFile(const AppendFile&) = delete;
-    AppendFile& operator=(const AppendFile&) = delete;
-
-    const int descriptor;
+    int descriptor;
 };
 
-void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
+void AppendFileCloser::operator()(AppendFile* file) const {
+    close(file->descriptor);
+    delete file;
+}
 
 // O_APPEND moves to the end and writes in one step, so records of runs that
 // overlap stay whole. O_NONBLOCK keeps a named pipe from stalling the open.
 AppendFilePointer OpenAppendFile(const std::string& path) {
     int descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     if (descriptor < 0) return nullptr;
-    AppendFilePointer file(new AppendFile(descriptor));
+    AppendFilePointer file(new AppendFile{descriptor});
     int flags = fcntl(descriptor, F_GETFL);
     if (flags >= 0) fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
     return file;
