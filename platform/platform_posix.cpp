@@ -140,7 +140,7 @@ bool IsTemporaryName(const std::string& name) {
 // still be writing it. Only plain files of the temporary names' form go.
 void RemoveOldTemporaryFiles(const std::string& documentPath) {
     constexpr std::time_t kOldAge = 10 * 60;
-    const std::string directory = documentPath.substr(0, documentPath.rfind('/') + 1);
+    const std::string directory = DirectoryOf(documentPath);
     DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
     if (listing == nullptr) return;
     const std::time_t now = std::time(nullptr);
@@ -160,7 +160,7 @@ void RemoveOldTemporaryFiles(const std::string& documentPath) {
 // reached through a link: O_EXCL fails on anything found there.
 int CreateTemporaryFile(ReplacingFile& file) {
 #ifdef O_TMPFILE
-    const std::string directory = file.documentPath.substr(0, file.documentPath.rfind('/') + 1);
+    const std::string directory = DirectoryOf(file.documentPath);
     int descriptor =
         open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (descriptor >= 0) {
