@@ -14,9 +14,9 @@ constexpr int kPreviewStopsEarly = 1;    // the run would stop before that
 // arguments are the request's arguments: options, or a link alone, as
 // RequestArguments gives them with linkGiven. Joined, each followed by a space,
 // as a run joins them, they stand for the command line text in the lines that
-// show it. Prints to out each line the run would
-// log after its banner and command line, as "log: " and the line, then the
-// client init document the run would save, when it would save one. A help
-// request prints nothing: the run would print its usage text and stop.
+// show it. Prints to out each line the run would log after its banner and
+// command line, as "log: " and the line, then the client init document the
+// run would save, when it would save one. A help request prints nothing: the
+// run would print its usage text and stop.
 int PreviewRequest(const std::string& configPath, const std::vector<std::string>& arguments, bool linkGiven,
                    std::FILE* out);
