@@ -1,6 +1,5 @@
-// The date and time parser. Character classes are written out here, on the
-// byte's value 0..255, so that the program's locale never changes what a
-// digit, a blank or a letter's case is.
+// The date and time parser. Character classes are our own, so that no locale
+// changes what a digit, a blank or a letter's case is.
 #include "date_time_parser.h"
 
 #include <cstddef>
@@ -102,9 +101,8 @@ void SkipWhiteSpace(const char*& cursor) {
     while (IsWhiteSpace(*cursor)) ++cursor;
 }
 
-// Reads an unsigned decimal number of at most as many digits as upper has,
-// stopping early where one more digit would exceed upper. The cursor moves
-// over the digits taken even when the value is then out of range.
+// Takes digits while they fit under upper; the cursor moves over them even when
+// the value is then below lower.
 bool ReadBoundedNumber(const char*& cursor, int& out, int lower, int upper) {
     if (!IsDigit(*cursor)) return false;
     int value = 0;
@@ -122,9 +120,7 @@ bool ReadBoundedNumber(const char*& cursor, int& out, int lower, int upper) {
     return true;
 }
 
-// The length of name when the input at cursor begins with it, ignoring ASCII
-// case; else 0. The input's NUL never equals a letter of the name, so the
-// comparison ends there at the latest.
+// The length of name when the input begins with it, in any ASCII case; else 0.
 std::ptrdiff_t MatchedNameLength(const char* cursor, const char* name) {
     std::ptrdiff_t length = 0;
     for (; name[length] != '\0'; ++length) {
@@ -172,10 +168,8 @@ bool ReadHalfDayMarker(const char*& cursor, std::tm& record) {
     return true;
 }
 
-// The year rules work on the year itself, not on tm_year, so that the
-// hundreds and the last two digits are right for years before 1900 too. While
-// the year-part flag is set, the year was written in this call by a year
-// conversion and lies in 0..9999, so plain division is exact.
+// Works on the year itself, not tm_year, so that years before 1900 split right;
+// while yearPartRead is set the year lies in 0..9999, so division is exact.
 void StoreTwoDigitYear(std::tm& record, int value, bool& yearPartRead) {
     if (yearPartRead) {
         const int year = record.tm_year + kTmYearBase;

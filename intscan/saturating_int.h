@@ -1,5 +1,4 @@
-// Reads a decimal integer the way the C library's atoi and "%d" do within the
-// int range, and holds it at INT_MIN or INT_MAX beyond it, where they are
+// atoi's reading of a decimal integer, held at INT_MIN or INT_MAX where atoi is
 // undefined (glibc wraps, the Windows C runtime saturates).
 #pragma once
 
@@ -10,8 +9,7 @@ struct ScannedInt {
     int value = 0;       // 0 when not found
 };
 
-// Leading white space (the C locale's), an optional sign, then the digits up to
-// the first byte that is not one; found only when there is at least one digit.
+// C-locale white space, an optional sign, then digits; found with one digit or more.
 ScannedInt ScanSaturatingInt(std::string_view text);
 
 // The C library's atoi, with saturation instead of its undefined overflow.

@@ -1,12 +1,8 @@
-// Finds a named option in the command line text and takes out its value.
-//
-// The text is the program's arguments, each followed by one space. An option is
-// "-" and its name in any letter case, or, only where no "-" form occurs, "/" and
-// its name as typed; it counts only where an argument starts (at the start of the
-// text or right after a space). The first occurrence wins. The value is what
-// follows, after at most one space, up to the next space. The "/" form counts
-// only where the platform marks options with it (SlashMarksOptions): not where
-// absolute paths begin with "/".
+// Finds a named option in the command line text (the arguments, each followed by
+// one space) and takes out its value. An option is "-" and its name in any case,
+// or, only where no "-" form occurs and SlashMarksOptions, "/" and its name as
+// typed; it counts only where an argument starts, and the first one wins. The
+// value follows after at most one space, up to the next space.
 #pragma once
 
 #include <string>

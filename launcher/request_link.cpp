@@ -160,11 +160,9 @@ std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments, b
     return arguments;
 }
 
-bool IsRequestLink(const std::string& argument) { return StartsWithFolded(argument, 0, kScheme); }
-
 bool HoldsRequestLink(const std::vector<std::string>& arguments) {
     for (const auto& argument : arguments) {
-        if (IsRequestLink(argument)) return true;
+        if (StartsWithFolded(argument, 0, kScheme)) return true;
     }
     return false;
 }

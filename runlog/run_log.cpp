@@ -84,8 +84,7 @@ void WriteLogLine(const char* format, ...) {
 void CloseRunLog() {
     RunLog& log = TheRunLog();
     if (log.destination == Destination::File) {
-        // A log that refuses the record (a full disk) must not lose it without a
-        // word: standard error gets it whole. The exit status is 0 regardless.
+        // A refused record (a full disk) is never lost without a word.
         if (!AppendToFile(*log.file, log.record)) std::fputs(log.record.c_str(), stderr);
     }
     log.destination = Destination::Absent;

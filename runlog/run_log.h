@@ -1,20 +1,15 @@
-// The run log: the one stream that every part of a run writes its lines to.
-//
-// It is absent (logging off), standard error, a file opened for appending, or a
-// text in memory that the caller shows itself. Lines for a file are kept in
-// memory and appended in one write when the log is closed, so the records of
-// runs that overlap stay whole. Lines for standard error are written at once.
+// The run log: absent, standard error, a file, or a text the caller shows. A
+// file's record is appended in one write at close, so overlapping runs' records
+// stay whole.
 #pragma once
 
 #include <string>
 
-// Destinations. Each replaces the one before; a file destination that cannot be
-// opened leaves the log as it was and returns false.
+// Each replaces the one before; a file that cannot be opened changes nothing.
 void SetRunLogOff();
 void SetRunLogToStandardError();
 bool SetRunLogToFile(const std::string& path);
-// Each line is appended to text as it is written; text must outlive this
-// destination.
+// Each line is appended to text, which must outlive this destination.
 void SetRunLogToText(std::string& text);
 
 bool RunLogPresent();
@@ -27,7 +22,6 @@ void WriteLogLine(const char* format, ...)
 #endif
     ;
 
-// Ends the log: a file gets the run's record and is closed; a record the file
-// refuses is written to standard error instead. Standard error is never closed.
-// The log is absent afterwards.
+// Appends the record to a file, or to standard error where the file refuses it;
+// the log is absent afterwards.
 void CloseRunLog();

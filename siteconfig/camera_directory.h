@@ -1,6 +1,5 @@
-// The cameras of the site and the client window settings, held for the whole run.
-// The site configuration reader is their only writer; the client init document
-// writer reads them, strictly after.
+// The site's cameras and the client window settings, for the whole run: the
+// reader writes them, the client init writer reads them after.
 #pragma once
 
 #include <map>
