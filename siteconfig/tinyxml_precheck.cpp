@@ -10,18 +10,19 @@
 
 #include <tinyxml.h>
 
-// Both readings below follow TinyXML 2.6.2 byte for byte where it decides what
-// is markup: where its rules differ from XML's (a comment "<!-->" ends at once
-// in the extraction, an unknown "<!...>" ends at its first '>'), the count must
-// follow TinyXML, or a text could hide levels from the count that TinyXML still
-// recurses into. White space, names, characters and openings are read with
-// TinyXML's own scanners.
+// Both readings follow TinyXML 2.6.2 byte for byte where it differs from XML
+// ("<!-->" ends at once in the extraction): otherwise a text could hide levels
+// from the count that TinyXML still recurses into.
 
 static_assert(TIXML_MAJOR_VERSION == 2 && TIXML_MINOR_VERSION == 6 && TIXML_PATCH_VERSION == 2,
               "the readings below model TinyXML 2.6.2; check them against this release's "
               "parser and stream extraction (the fuzz target compares them) before changing this");
 
 namespace {
+
+// The extraction goes a level deeper for every '>' in a quoted value of a
+// self-closing tag, so its bound is the stack's, with a wide margin.
+constexpr int kStreamedNesting = 2048;
 
 constexpr char kCdataStart[] = "<![CDATA[";
 constexpr char kCommentStart[] = "<!--";
@@ -43,12 +44,8 @@ struct TinyXml : TiXmlBase {
     using TiXmlBase::StringEqual;
 };
 
-// What TinyXML takes each byte for, asked of its own predicates once: the
-// readings test most bytes of a text several times, and a call for each would
-// cost more than the rest of the check (on a 100,000-camera site, 234.5 M
-// instructions for the check instead of 170.3 M; ReadName itself, which copies
-// each name, 279.3 M; SkipWhiteSpace at every space, 242.0 M). Its letters are the same in every
-// encoding, and the null is none of these.
+// What TinyXML takes each byte for, asked of its predicates once: a call per
+// test would cost more than the rest of the check. The null is none of these.
 enum : unsigned char { kSpace = 1, kNameStart = 2, kNameCharacter = 4 };
 
 struct ByteClasses {
@@ -154,11 +151,9 @@ struct StreamedExtent {
     bool cdataInEndTag = false;
 };
 
-// The stream extraction: it copies characters until the first top-level element
-// is complete, judging markup by '>' alone (quotes mean nothing to it), and
-// recurses once per element it believes open. It stops at a null as at the end
-// of the text; which of the two it met is settled once, up front, so that the
-// scans below stop at end_ alone. It identifies markup in no encoding.
+// The stream extraction: copies until the first top-level element is complete,
+// judging markup by '>' alone, one recursion per element it believes open. A
+// null stops it as the end does; end_ is set to whichever comes first.
 class StreamedReading : Cursor {
 public:
     StreamedReading(const std::string& text, int depthLimit)
@@ -307,12 +302,8 @@ public:
     bool ReadsPastTheEnd() const { return readsPastTheEnd_; }
 
 private:
-    // Moves to the next `stop` that TinyXML's text reading meets, character by
-    // character: in a UTF-8 document it steps by the length each first byte
-    // announces, and it reads an entity whole, so a `stop` inside either is
-    // passed over. False where TinyXML fails: at the end of the text, past it
-    // (noted), or at a numeric entity it cannot read. value, when given,
-    // receives the text as TinyXML keeps it.
+    // Moves to the next `stop` as TinyXML's text reading meets it (UTF-8 characters
+    // and entities whole); false where TinyXML fails. value gets the text as kept.
     bool SkipToInText(char stop, std::string* value = nullptr) {
         // Mostly nothing before it is read specially: such bytes are passed at once.
         const bool utf8 = encoding_ == TIXML_ENCODING_UTF8;
@@ -444,11 +435,8 @@ private:
         }
     }
 
-    // One attribute of an element's start tag, kept as TinyXML keeps it: false
-    // where TinyXML stops with an error (the text ends right after it, or the
-    // element has an attribute of that name already), and where it is one more
-    // than the limit. TinyXML looks each new name up in a list of the ones before
-    // it; past the limit that would cost time in the square of their number.
+    // One attribute, as TinyXML keeps it: false where TinyXML stops with an error
+    // (a repeated name, the text's end) and past the limit.
     bool ReadElementAttribute() {
         std::string_view name;
         if (!ReadAttribute(name) || AtEnd() || !IsNewAttributeName(name)) return false;
@@ -459,9 +447,7 @@ private:
         return true;
     }
 
-    // Adds name to the current element's names unless it is there already. A
-    // few names are compared one by one; past that a set keeps the look-up
-    // linear in the element's attributes.
+    // Adds name unless the element has it; a set past a few keeps this linear.
     bool IsNewAttributeName(std::string_view name) {
         constexpr size_t kComparedOneByOne = 16;
         if (attributeNames_.size() < kComparedOneByOne) {
