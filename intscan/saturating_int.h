@@ -8,6 +8,7 @@
 struct ScannedInt {
     bool found = false;  // false when the text does not begin with a number
     int value = 0;       // 0 when not found
+    bool whole = false;  // nothing follows the digits, and the value was not held
 };
 
 // Leading white space (the C locale's), an optional sign, then the digits up to
