@@ -52,31 +52,23 @@ struct ReadAttribute {
     const char* name;
     Value value;
 };
-// Each element a run reads, the one element it reads inside it, and its attributes.
+// The elements a run reads, each inside the one before it, and their attributes.
 struct ReadElement {
     const char* name;
-    const char* child;
     ReadAttribute attributes[5];
 };
 const ReadElement kReadElements[] = {
     {kConfigElement,
-     kSystemElement,
      {{kAllowExpansionAttribute, Value::Setting},
       {kWidthAttribute, Value::Setting},
       {kHeightAttribute, Value::Setting},
       {kLeftAttribute, Value::Setting},
       {kTopAttribute, Value::Setting}}},
-    {kSystemElement, kCameraElement, {{kIpAddrAttribute, Value::Trimmed}}},
-    {kCameraElement, kInputElement, {{kNumberAttribute, Value::Number}}},
+    {kSystemElement, {{kIpAddrAttribute, Value::Trimmed}}},
+    {kCameraElement, {{kNumberAttribute, Value::Number}}},
     {kInputElement,
-     nullptr,
      {{kNameAttribute, Value::Trimmed}, {kNumberAttribute, Value::Trimmed}, {kDeviceAttribute, Value::Text}}},
 };
-
-const ReadElement& ReadElementNamed(std::string_view name) {
-    return *std::find_if(std::begin(kReadElements), std::end(kReadElements),
-                         [name](const ReadElement& element) { return name == element.name; });
-}
 
 bool SameLetter(char a, char b) {
     return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
@@ -147,7 +139,7 @@ public:
     void ConfigFound(const TiXmlElement& config) override {
         config.GetDocument()->Accept(this);
         configFound_ = true;
-        Lint(config, ReadElementNamed(kConfigElement));
+        Lint(config, kReadElements);
     }
 
     void Found(const SiteConfigFinding& finding) override {
@@ -194,31 +186,31 @@ private:
     }
 
     // What a run passes over in and under element without a word.
-    void Lint(const TiXmlElement& element, const ReadElement& read) {
+    void Lint(const TiXmlElement& element, const ReadElement* read) {
         for (const TiXmlAttribute* attribute = element.FirstAttribute(); attribute != nullptr;
              attribute = attribute->Next()) {
-            const std::string near = Nearest(attribute->NameTStr(), read);
-            if (!near.empty())
-                Warn(element, attribute->NameTStr() + kAttributePassedOver + kDidYouMean + near + "?");
+            const std::string& name = attribute->NameTStr();
+            const std::string near = Nearest(name, *read);
+            if (!near.empty()) Warn(element, name + kAttributePassedOver + kDidYouMean + near + "?");
         }
-        for (const ReadAttribute& known : read.attributes) {
-            const std::string* value =
-                known.name != nullptr ? element.Attribute(std::string(known.name)) : nullptr;
+        for (const ReadAttribute& known : read->attributes) {
+            const std::string* value = known.name ? element.Attribute(std::string(known.name)) : nullptr;
             if (value != nullptr) CheckValue(element, known, *value);
         }
-        if (read.child == nullptr) return;
+        const ReadElement* inner = read + 1;
+        if (inner == std::end(kReadElements)) return;
         bool inputSeen = false;
         for (const TiXmlElement* child = element.FirstChildElement(); child != nullptr;
              child = child->NextSiblingElement()) {
             const std::string& name = child->ValueStr();
-            if (name != read.child) {
-                const bool near = NearMiss(name, read.child);
-                Warn(*child,
-                     name + kElementPassedOver + (near ? kDidYouMean + std::string(read.child) + "?" : ""));
+            if (name != inner->name) {
+                const std::string hint =
+                    NearMiss(name, inner->name) ? std::string(kDidYouMean) + inner->name + "?" : "";
+                Warn(*child, name + kElementPassedOver + hint);
             } else if (name == kInputElement && std::exchange(inputSeen, true)) {
                 Warn(*child, kSecondInput);
             } else {
-                Lint(*child, ReadElementNamed(name));
+                Lint(*child, inner);
             }
         }
     }
@@ -249,9 +241,9 @@ private:
             }
         } else if (known.value != Value::Text) {
             const ScannedInt scanned = ScanSaturatingInt(value);
+            if (!scanned.found && known.value == Value::Setting) Warn(element, shown + kNotANumber);
             if (scanned.found && !scanned.whole)
                 Warn(element, shown + kReadAs + std::to_string(scanned.value));
-            if (!scanned.found && known.value == Value::Setting) Warn(element, shown + kNotANumber);
         }
     }
 
