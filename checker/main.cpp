@@ -23,24 +23,6 @@ constexpr char kOptionStart = '-';
 // As for a FILE that cannot be read: the check has nothing to read.
 constexpr int kUsageError = kCheckUnreadable;
 
-constexpr char kHelpDescription[] =
-    "\n"
-    "kestrup-check FILE reads the site configuration FILE as Kestrup does and\n"
-    "prints the elements it passes over or replaces, the cameras it stores and\n"
-    "the window settings. Exit status: 0 when all is valid, 1 when something is\n"
-    "passed over or no camera is stored, 2 when FILE cannot be read.\n"
-    "\n"
-    "kestrup-check FILE OPTIONS... previews a request made of Kestrup's own\n"
-    "options (-c, -s, -p, -d, -b, -e) with FILE as -f: it prints the lines the\n"
-    "run would log and the client init document it would write, and writes and\n"
-    "starts nothing. Exit status: 0 when the run would start the client, 1 when\n"
-    "it would stop before.\n"
-    "\n"
-    "kestrup-check FILE LINK previews the request a kestrup: link asks for, with\n"
-    "FILE as the site configuration: the options the link was read as, then as\n"
-    "above; or the line that refuses the link, with exit status 1.\n"
-    "\n";
-
 bool AsksForHelp(const std::string& argument) {
     return argument == kShortHelpOption || argument == kLongHelpOption ||
            (SlashMarksOptions() && argument == kSlashHelpOption);
@@ -53,10 +35,7 @@ std::string AsRelativePath(const std::string& name) { return std::string(".") + 
 void PrintHelp() {
     std::string options = std::string(kShortHelpOption) + " | " + kLongHelpOption;
     if (SlashMarksOptions()) options += std::string(" | ") + kSlashHelpOption;
-    std::printf("%s       %s %s | %s\n%s", kUsage, kProgramName, options.c_str(), kVersionOption,
-                kHelpDescription);
-    std::printf("FILE comes first. A file whose name begins with '-' is given as %s.\n",
-                AsRelativePath("-name").c_str());
+    std::printf("%s       %s %s | %s\n", kUsage, kProgramName, options.c_str(), kVersionOption);
 }
 
 }  // namespace

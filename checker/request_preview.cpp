@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr int kPreviewStartsClient = 0;
+constexpr int kPreviewStopsEarly = 1;
 constexpr char kLogLinePrefix[] = "log: ";
 
 // Each line of the captured log, a last one without its line end included (the

@@ -7,16 +7,13 @@
 #include <string>
 #include <vector>
 
-// Exit statuses of the preview.
-constexpr int kPreviewStartsClient = 0;  // the run would go on to start the client
-constexpr int kPreviewStopsEarly = 1;    // the run would stop before that
-
 // arguments are the request's arguments: options, or a link alone, as
 // RequestArguments gives them with linkGiven. Joined, each followed by a space,
 // as a run joins them, they stand for the command line text in the lines that
 // show it. Prints to out each line the run would log after its banner and
 // command line, as "log: " and the line, then the client init document the
 // run would save, when it would save one. A help request prints nothing: the
-// run would print its usage text and stop.
+// run would print its usage text and stop. Returns 0 when the run would start
+// the client, 1 when it would stop before.
 int PreviewRequest(const std::string& configPath, const std::vector<std::string>& arguments, bool linkGiven,
                    std::FILE* out);

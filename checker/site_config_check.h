@@ -4,13 +4,12 @@
 
 #include <string>
 
-// Exit statuses of the check.
-constexpr int kCheckClean = 0;       // every camera valid, nothing passed over
-constexpr int kCheckWarnings = 1;    // something passed over or replaced, or no camera stored
-constexpr int kCheckUnreadable = 2;  // the file cannot be read or is not a site configuration
+// The check's exit status when the file cannot be read or is not a site configuration.
+constexpr int kCheckUnreadable = 2;
 
 // Reads path into the process's camera directory and window settings (once per
-// process: the directory only grows) and gives the report: the diagnostics in
-// document order, then each stored camera in key order, then the window
-// settings. An unreadable file gives its one error line only.
+// process: the directory only grows) and gives the report: the warnings in
+// line order, then each stored camera in key order, then the window
+// settings. An unreadable file gives its error line (and a note on its encoding) only.
+// Returns 0 when nothing is passed over, 1 for any warning, else kCheckUnreadable.
 int CheckSiteConfiguration(const std::string& path, std::string& report);

@@ -23,8 +23,9 @@ ScannedInt ScanSaturatingInt(std::string_view text) {
     for (; at < text.size() && IsDigit(text[at]); ++at) {
         if (magnitude <= kCap) magnitude = magnitude * 10 + (text[at] - '0');
     }
-    if (negative) return {true, magnitude >= kCap ? INT_MIN : static_cast<int>(-magnitude)};
-    return {true, magnitude >= kCap ? INT_MAX : static_cast<int>(magnitude)};
+    const bool held = magnitude > (negative ? kCap : kCap - 1);
+    if (held) return {true, negative ? INT_MIN : INT_MAX, false};
+    return {true, static_cast<int>(negative ? -magnitude : magnitude), at == text.size()};
 }
 
 int SaturatingAtoi(std::string_view text) { return ScanSaturatingInt(text).value; }

@@ -7,6 +7,7 @@
 struct ScannedInt {
     bool found = false;  // false when the text does not begin with a number
     int value = 0;       // 0 when not found
+    bool whole = false;  // nothing follows the digits, and the value was not held
 };
 
 // C-locale white space, an optional sign, then digits; found with one digit or more.

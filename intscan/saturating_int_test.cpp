@@ -29,4 +29,15 @@ TEST(SaturatingAtoi, SkipsLeadingWhiteSpaceAndStopsAtTheFirstNonDigit) {
     for (const auto& c : cases) EXPECT_EQ(SaturatingAtoi(c.text), c.value) << c.text;
 }
 
+TEST(ScanSaturatingInt, IsWholeOnlyWhenNothingFollowsTheDigitsAndNothingIsHeld) {
+    struct {
+        std::string text;
+        bool whole;
+    } cases[] = {
+        {" +7", true},          {"2147483647", true}, {"-2147483648", true}, {"2147483648", false},
+        {"-2147483649", false}, {"7 ", false},        {"12abc", false},      {"x", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ScanSaturatingInt(c.text).whole, c.whole) << c.text;
+}
+
 }  // namespace

@@ -21,6 +21,9 @@ constexpr std::size_t kDateDigits = 8;
 // In the order of the request's option table; the only keys a link may hold.
 constexpr const char* kRequestKeys[] = {"c", "s", "p", "d", "b", "e"};
 
+constexpr char kNotAscii[] = "the link holds a character outside ASCII";
+constexpr char kTooLong[] = "the link is longer than ";
+constexpr char kCharacters[] = " characters";
 constexpr char kNotAQuery[] = "the link does not begin with kestrup:?, kestrup:/? or kestrup://open/?";
 constexpr char kNotAnOption[] = " is not a request option (c, s, p, d, b, e)";
 constexpr char kGivenTwice[] = " is given twice";
@@ -172,11 +175,11 @@ bool ReadRequestLink(const std::string& link, LinkValues& values, std::string& r
     // Decided first: a character outside ASCII may be a lookalike of one that a
     // request takes (a full-width "c"); then the length, before any other work.
     if (!AllOf(link, [](unsigned char c) { return c < 0x80; })) {
-        refusal = "the link holds a character outside ASCII";
+        refusal = kNotAscii;
         return false;
     }
     if (link.size() > kLongestLink) {
-        refusal = "the link is longer than " + std::to_string(kLongestLink) + " characters";
+        refusal = kTooLong + std::to_string(kLongestLink) + kCharacters;
         return false;
     }
     std::string::size_type at = sizeof kScheme - 1;

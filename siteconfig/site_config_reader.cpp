@@ -36,20 +36,6 @@ constexpr char kEndsInsideCharacter[] = "Error document ends inside a character.
 constexpr char kHoldsNullCharacter[] = "Error null character in document.";
 constexpr char kCdataInEndTag[] = "Error CDATA section inside an end tag.";
 
-constexpr char kConfigElement[] = "Config";
-constexpr char kSystemElement[] = "System";
-constexpr char kCameraElement[] = "Camera";
-constexpr char kInputElement[] = "Input";
-constexpr char kAllowExpansionAttribute[] = "AllowExpansion";
-constexpr char kWidthAttribute[] = "Width";
-constexpr char kHeightAttribute[] = "Height";
-constexpr char kLeftAttribute[] = "Left";
-constexpr char kTopAttribute[] = "Top";
-constexpr char kIpAddrAttribute[] = "IPAddr";
-constexpr char kNumberAttribute[] = "Number";
-constexpr char kNameAttribute[] = "Name";
-constexpr char kDeviceAttribute[] = "Device";
-
 // The client's window grows by this much to make room for its expansion controls.
 constexpr int kExpansionExtraHeight = 48;
 
@@ -123,17 +109,6 @@ struct ReadContext {
         if (observer != nullptr) observer->Found({kind, &element, key, cameraCount, replaced});
     }
 };
-
-// Writes the failure's log line and tells the observer the same text, without
-// its line end.
-void Refuse(SiteConfigObserver* observer, const char* format, const char* argument) {
-    WriteLogLine(format, argument);
-    if (observer == nullptr) return;
-    std::string reason(static_cast<size_t>(std::snprintf(nullptr, 0, format, argument)), '\0');
-    std::snprintf(&reason[0], reason.size() + 1, format, argument);
-    if (!reason.empty() && reason.back() == '\n') reason.pop_back();
-    observer->Refused(reason);
-}
 
 // The attribute's value read as an integer: false, leaving value alone, when it
 // is absent or does not begin with a number. Values beyond the int range are
@@ -239,29 +214,28 @@ bool ReadDocument(const std::string& path, SiteConfigObserver* observer, TiXmlDo
     std::string text;
     FileText read = ReadFileText(path, text);
     if (read == FileText::NotOpened) {
-        Refuse(observer, kCouldNotOpenFile, path.c_str());
+        WriteLogLine(kCouldNotOpenFile, path.c_str());
         return false;
     }
     if (read == FileText::TooLarge) {
-        Refuse(observer, kXmlError, kDocumentTooLarge);
+        WriteLogLine(kXmlError, kDocumentTooLarge);
         return false;
     }
     // TinyXML recurses once per level and would exhaust the stack on a deep
     // text; it reads an element's attributes in time square in their number.
     std::vector<size_t> startTags;
     XmlTextCheck check = CheckTextForTinyXml(text, observer != nullptr ? &startTags : nullptr);
-    if (check != XmlTextCheck::Readable) {
-        Refuse(observer, kXmlError, RefusalDescription(check));
+    if (check == XmlTextCheck::Readable) {
+        TextStreamBuffer buffer(text);
+        std::istream stream(&buffer);
+        stream >> document;
+    }
+    if (observer != nullptr) observer->Parsed(text, startTags, document);
+    if (check != XmlTextCheck::Readable || document.Error()) {
+        WriteLogLine(kXmlError,
+                     check != XmlTextCheck::Readable ? RefusalDescription(check) : document.ErrorDesc());
         return false;
     }
-    TextStreamBuffer buffer(text);
-    std::istream stream(&buffer);
-    stream >> document;
-    if (document.Error()) {
-        Refuse(observer, kXmlError, document.ErrorDesc());
-        return false;
-    }
-    if (observer != nullptr) observer->Parsed(text, startTags);
     return true;
 }
 
@@ -272,10 +246,11 @@ bool ReadSiteConfiguration(const std::string& path, SiteConfigObserver* observer
     if (!ReadDocument(path, observer, document)) return false;
     const TiXmlElement* config = FindConfigElement(document);
     if (config == nullptr) {
-        Refuse(observer, kConfigNotFound, path.c_str());
+        WriteLogLine(kConfigNotFound, path.c_str());
         return false;
     }
     WriteLogLine(kFoundConfig);
+    if (observer != nullptr) observer->ConfigFound(*config);
     ReadWindowSettings(*config);
 
     ReadContext context{path, observer, {}};

@@ -5,7 +5,23 @@
 #include <string>
 #include <vector>
 
+class TiXmlDocument;
 class TiXmlElement;
+
+// The names the reader reads, matched exactly, case included.
+inline constexpr char kConfigElement[] = "Config";
+inline constexpr char kSystemElement[] = "System";
+inline constexpr char kCameraElement[] = "Camera";
+inline constexpr char kInputElement[] = "Input";
+inline constexpr char kAllowExpansionAttribute[] = "AllowExpansion";
+inline constexpr char kWidthAttribute[] = "Width";
+inline constexpr char kHeightAttribute[] = "Height";
+inline constexpr char kLeftAttribute[] = "Left";
+inline constexpr char kTopAttribute[] = "Top";
+inline constexpr char kIpAddrAttribute[] = "IPAddr";
+inline constexpr char kNumberAttribute[] = "Number";
+inline constexpr char kNameAttribute[] = "Name";
+inline constexpr char kDeviceAttribute[] = "Device";
 
 // What the reader passes over, or stores over an earlier camera, as it walks
 // the document. The kinds map one to one onto the reader's own decisions, so a
@@ -30,13 +46,13 @@ struct SiteConfigFinding {
 class SiteConfigObserver {
 public:
     virtual ~SiteConfigObserver() = default;
-    // The file could not be read or is not a site configuration; reason is the
-    // description the run log gets (without a line end).
-    virtual void Refused(const std::string& reason) = 0;
-    // The text TinyXML parsed, before any finding, and the offset in it of each
-    // element's '<': TinyXML's elements, in document order, are the first of
-    // these.
-    virtual void Parsed(const std::string& text, const std::vector<size_t>& startTags) = 0;
+    // The text once read, before any finding; the offset in it of each element's
+    // '<' (TinyXML's elements, in document order, are the first of these); and
+    // the document: parsed, in error, or empty when the text was refused unparsed.
+    virtual void Parsed(const std::string& text, const std::vector<size_t>& startTags,
+                        const TiXmlDocument& document) = 0;
+    // The element a run reads; never called for a file that is not a site configuration.
+    virtual void ConfigFound(const TiXmlElement& config) = 0;
     virtual void Found(const SiteConfigFinding& finding) = 0;
 };
 
