@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -12,10 +13,13 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <locale.h>
 #include <malloc.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -26,11 +30,15 @@ extern char** environ;
 namespace {
 
 constexpr char kProcSelfExe[] = "/proc/self/exe";
+constexpr char kProcSelfFd[] = "/proc/self/fd";
 constexpr char kX11Library[] = "libX11.so.6";
 constexpr char kDisplayVariable[] = "DISPLAY";
 constexpr char kNullDevice[] = "/dev/null";
 // What Windows reports for a machine without a display; also our fallback.
 constexpr VirtualScreen kNoDisplayScreen = {0, 0, 1024, 768};
+// A lock is tried this often, this far apart: about two seconds.
+constexpr int kLockTries = 200;
+constexpr useconds_t kLockPauseMicroseconds = 10000;
 
 }  // namespace
 
@@ -109,18 +117,18 @@ VirtualScreen GetVirtualScreen() {
 
 std::string LastErrorText() { return std::strerror(errno); }
 
-// The file is created without a name where the system can (Linux O_TMPFILE)
-// and named just before the rename, through the descriptor kept here (the
-// stream's goes when the caller closes it); elsewhere it is created at path.
-// unlink removes the name the file was given, never what a link there leads to.
-struct ReplacingFile {
-    std::string documentPath;
-    std::string path;     // empty while the file has no name
-    int descriptor = -1;  // an unnamed file's own
+// The file has no name while the system can make it so (O_TMPFILE), and is
+// named just before the rename through the descriptor kept here (the stream's
+// goes when the caller closes it). unlink removes the name the file was given,
+// never what a link there leads to.
+struct TemporaryFile {
+    std::string besidePath;
+    std::string path;  // empty while the file has no name
+    int descriptor = -1;
     bool moved = false;
 };
 
-void ReplacingFileCloser::operator()(ReplacingFile* file) const {
+void DiscardTemporaryFile(TemporaryFile* file) {
     if (!file->moved && !file->path.empty()) unlink(file->path.c_str());
     if (file->descriptor >= 0) close(file->descriptor);
     delete file;
@@ -135,44 +143,23 @@ bool IsTemporaryName(const std::string& name) {
            name.compare(kEndAt, std::string::npos, kTemporaryNameEnd) == 0;
 }
 
-// A run killed between creating its named file and the rename leaves the file;
-// a later run removes it once it is ten minutes old, by which time no run can
-// still be writing it. Only plain files of the temporary names' form go.
-void RemoveOldTemporaryFiles(const std::string& documentPath) {
-    constexpr std::time_t kOldAge = 10 * 60;
-    const std::string directory = DirectoryOf(documentPath);
-    DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
-    if (listing == nullptr) return;
-    const std::time_t now = std::time(nullptr);
-    while (const dirent* entry = readdir(listing)) {
-        struct stat status;
-        if (IsTemporaryName(entry->d_name) &&
-            fstatat(dirfd(listing), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(status.st_mode) && now - status.st_mtime > kOldAge) {
-            unlinkat(dirfd(listing), entry->d_name, 0);
-        }
-    }
-    closedir(listing);
+// An unnamed file can be named only through /proc/self/fd (AT_EMPTY_PATH needs
+// a privilege), which a chroot or a container may lack.
+bool ProcNamesDescriptors() {
+    struct statfs status;
+    return statfs(kProcSelfFd, &status) == 0 && status.f_type == PROC_SUPER_MAGIC;
 }
 
-// Opens a new file for the document: unnamed where the system and the file
-// system can make one, otherwise at a free temporary name. The name is never
-// reached through a link: O_EXCL fails on anything found there.
-int CreateTemporaryFile(ReplacingFile& file) {
-#ifdef O_TMPFILE
-    const std::string directory = DirectoryOf(file.documentPath);
-    int descriptor =
-        open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (descriptor >= 0) {
-        file.descriptor = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
-        if (file.descriptor >= 0) return descriptor;
-        close(descriptor);
-        return -1;
+// O_EXCL fails on anything found at the name, links included.
+int OpenTemporaryFile(TemporaryFile& file) {
+    const std::string directory = DirectoryOf(file.besidePath);
+    if (ProcNamesDescriptors()) {
+        const int descriptor =
+            open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (descriptor >= 0) return descriptor;
     }
-#endif
-    RemoveOldTemporaryFiles(file.documentPath);
     for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
-        const std::string path = NewTemporaryPath(file.documentPath);
+        const std::string path = NewTemporaryPath(file.besidePath);
         const int named = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (named >= 0) file.path = path;
         if (named >= 0 || errno != EEXIST) return named;
@@ -180,57 +167,114 @@ int CreateTemporaryFile(ReplacingFile& file) {
     return -1;
 }
 
-// Only the permission bits are given: set-id bits mean nothing on a document and
-// the set-group-id bit can turn on mandatory locking. fchown comes first, as it
-// may clear bits that fchmod then sets. lstat tells a link at the document's
-// name from a file; a directory there has no access to carry and needs no word:
-// the rename over it fails.
-bool CarryAccess(int descriptor, const std::string& documentPath, bool& accessCarried) {
-    struct stat model;
-    if (lstat(documentPath.c_str(), &model) != 0) return errno == ENOENT;
-    if (!S_ISREG(model.st_mode)) {
-        accessCarried = S_ISDIR(model.st_mode);
-        return true;
-    }
-    const bool ownerGiven = fchown(descriptor, model.st_uid, model.st_gid) == 0 ||
-                            fchown(descriptor, static_cast<uid_t>(-1), model.st_gid) == 0;
-    static_cast<void>(ownerGiven);
-    return fchmod(descriptor, model.st_mode & 0777) == 0;
-}
-
 }  // namespace
 
-ReplacingFilePointer CreateReplacingFile(const std::string& documentPath, std::FILE*& stream,
-                                         bool& accessCarried, std::string& errorText) {
-    ReplacingFilePointer file(new ReplacingFile);
-    file->documentPath = documentPath;
-    accessCarried = true;
-    const int descriptor = CreateTemporaryFile(*file);
-    if (descriptor < 0 || !CarryAccess(descriptor, documentPath, accessCarried) ||
-        (stream = fdopen(descriptor, "w")) == nullptr) {
+TemporaryFilePointer CreateTemporaryFile(const std::string& besidePath, std::FILE*& stream,
+                                         std::string& errorText) {
+    TemporaryFilePointer file(new TemporaryFile, DiscardTemporaryFile);
+    file->besidePath = besidePath;
+    const int descriptor = OpenTemporaryFile(*file);
+    if (descriptor >= 0) file->descriptor = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (descriptor < 0 || file->descriptor < 0 || (stream = fdopen(descriptor, "w")) == nullptr) {
         errorText = LastErrorText();
         if (descriptor >= 0) close(descriptor);
-        return nullptr;
+        file.reset();
     }
     return file;
 }
 
-// An unnamed file is given a free temporary name through /proc (linkat with
-// AT_EMPTY_PATH would need a privilege); linkat fails on anything found at
-// the name, links included.
-bool KeepReplacingFile(ReplacingFile& file, std::string& errorText) {
-    const std::string self = "/proc/self/fd/" + std::to_string(file.descriptor);
+// Only the permission bits are given: set-id bits mean nothing on a document and
+// the set-group-id bit can turn on mandatory locking. fchown comes first, as it
+// may clear bits that fchmod then sets. A directory at the model's name has no
+// access to carry and needs no word: the rename over it fails.
+bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& accessCarried,
+                 std::string& errorText) {
+    accessCarried = true;
+    struct stat model;
+    if (lstat(modelPath.c_str(), &model) != 0) {
+        if (errno == ENOENT) return true;
+    } else if (!S_ISREG(model.st_mode)) {
+        accessCarried = S_ISDIR(model.st_mode);
+        return true;
+    } else {
+        if (fchown(file.descriptor, model.st_uid, model.st_gid) != 0) {
+            static_cast<void>(fchown(file.descriptor, static_cast<uid_t>(-1), model.st_gid));
+        }
+        if (fchmod(file.descriptor, model.st_mode & 0777) == 0) return true;
+    }
+    errorText = LastErrorText();
+    return false;
+}
+
+// linkat fails on anything found at the name, links included.
+MoveResult KeepTemporaryFile(TemporaryFile& file, const std::string& path, std::string& errorText) {
+    const std::string self = std::string(kProcSelfFd) + "/" + std::to_string(file.descriptor);
     for (int attempt = 0; file.path.empty() && attempt < kTemporaryNameTries; ++attempt) {
-        const std::string path = NewTemporaryPath(file.documentPath);
-        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            file.path = path;
+        const std::string named = NewTemporaryPath(file.besidePath);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            file.path = named;
         } else if (errno != EEXIST) {
             break;
         }
     }
-    file.moved = !file.path.empty() && std::rename(file.path.c_str(), file.documentPath.c_str()) == 0;
+    file.moved = !file.path.empty() && std::rename(file.path.c_str(), path.c_str()) == 0;
     if (!file.moved) errorText = LastErrorText();
-    return file.moved;
+    return file.moved ? MoveResult::kMoved : MoveResult::kRefused;
+}
+
+// What lstat says, not an identity check: another user's file, or a second name
+// of another file, is never ours to remove.
+void RemoveStrayTemporaryFiles(const std::string& besidePath, std::time_t before) {
+    const std::string directory = DirectoryOf(besidePath);
+    DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
+    if (listing == nullptr) return;
+    while (const dirent* entry = readdir(listing)) {
+        struct stat status;
+        if (IsTemporaryName(entry->d_name) &&
+            fstatat(dirfd(listing), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode) && status.st_uid == geteuid() && status.st_nlink == 1 &&
+            status.st_mtime < before) {
+            unlinkat(dirfd(listing), entry->d_name, 0);
+        }
+    }
+    closedir(listing);
+}
+
+bool GetLastWriteTime(const std::string& path, std::time_t& time) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0) return false;
+    time = status.st_mtime;
+    return true;
+}
+
+bool TouchFile(const std::string& path) {
+    return utimensat(AT_FDCWD, path.c_str(), nullptr, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+std::size_t LongestPath() { return PATH_MAX - 1; }
+
+struct FileLock {
+    int descriptor;
+};
+
+void ReleaseFileLock(FileLock* lock) {
+    close(lock->descriptor);
+    delete lock;
+}
+
+// O_NONBLOCK keeps a named pipe at the name from stalling the open.
+FileLockPointer LockFile(const std::string& path) {
+    FileLockPointer lock(nullptr, ReleaseFileLock);
+    const int descriptor = open(path.c_str(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (descriptor < 0) return lock;
+    lock.reset(new FileLock{descriptor});
+    for (int attempt = 0; attempt < kLockTries; ++attempt) {
+        if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) return lock;
+        if (errno != EWOULDBLOCK && errno != EINTR) break;
+        usleep(kLockPauseMicroseconds);
+    }
+    lock.reset();
+    return lock;
 }
 
 struct AppendFile {

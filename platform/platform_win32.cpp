@@ -9,6 +9,8 @@
 #include <io.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -19,6 +21,9 @@ namespace {
 // MAX_PATH: the first try; the buffer grows while the path fills it.
 constexpr DWORD kFirstPathBufferSize = 260;
 constexpr int kTimeTextSize = 255;
+// A lock is tried this often, this far apart: about two seconds.
+constexpr int kLockTries = 200;
+constexpr DWORD kLockPauseMilliseconds = 10;
 
 std::string SystemErrorText(DWORD code) {
     char* message = nullptr;
@@ -74,9 +79,8 @@ bool SetKeptAttributes(HANDLE file, DWORD attributes) {
     return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
-// Windows refuses to replace a read-only file. Sets or clears the read-only
-// attribute of the file at path itself (a link there, not what it leads to);
-// true when it changed.
+// Sets or clears the read-only attribute of the file at path itself (a link
+// there, not what it leads to); true when it changed.
 bool SetReadOnly(const std::string& path, bool readOnly) {
     OwnedHandle document =
         OwnHandle(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
@@ -131,59 +135,114 @@ VirtualScreen GetVirtualScreen() {
 
 std::string LastErrorText() { return std::strerror(errno); }
 
-// The temporary file is created, marked for deletion and moved through the
-// handle that created it, opened with DELETE access; null once it is moved.
-// Through CreateFileA, as the moves go through MoveFileExA: the C runtime's
-// fopen reaches paths longer than MAX_PATH under Wine, where the ANSI calls
-// cannot, and a file it made there could never be moved or removed again.
-struct ReplacingFile {
+// Created, marked for deletion and moved through its first handle, opened with
+// DELETE access. Through the ANSI calls, as the moves go through MoveFileExA:
+// the C runtime's fopen reaches paths longer than MAX_PATH under Wine, where
+// the ANSI calls cannot, and a file made there could never be moved again.
+struct TemporaryFile {
     std::string path;
-    std::string documentPath;
     OwnedHandle handle;
-    DWORD attributes = FILE_ATTRIBUTE_NORMAL;  // the document's, for the file once it is moved
+    bool marked = false;  // for deletion by the system
+    bool moved = false;
 };
 
 namespace {
 
 // Marks the file for deletion when its last handle closes, even by a killed
-// process, or takes the mark back. A read-only file cannot be marked, so the
-// document's read-only attribute is given only while the file is not marked.
-bool MarkForDeletion(ReplacingFile& file, bool deleted) {
+// process, or takes the mark back.
+bool MarkForDeletion(HANDLE file, bool deleted) {
     FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleted)};
-    if (deleted) SetKeptAttributes(file.handle.get(), file.attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!SetFileInformationByHandle(file.handle.get(), FileDispositionInfo, &disposition,
-                                    sizeof disposition)) {
-        return false;
-    }
-    if (!deleted) SetKeptAttributes(file.handle.get(), file.attributes);
-    return true;
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
-// The document is opened as itself: with FILE_FLAG_OPEN_REPARSE_POINT a link is
-// the link, told by its attribute. Its access control list keeps its protection
-// from inheritance, or the lack of it. A directory there has no access to carry
-// and needs no word: the move over it fails.
-bool CarryAccess(ReplacingFile& file, bool& accessCarried, std::string& errorText) {
+// Windows refuses to replace a file that another program holds open without
+// sharing its deletion; an open for DELETE tells that from other refusals.
+bool HeldOpenByAnother(const std::string& path, DWORD moveError) {
+    if (moveError != ERROR_ACCESS_DENIED && moveError != ERROR_SHARING_VIOLATION) return false;
+    const OwnedHandle probe = OwnHandle(CreateFileA(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
+                                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// Seconds since 1970 from 100-nanosecond intervals since 1601.
+std::time_t CalendarTime(const FILETIME& time) {
+    constexpr std::uint64_t kIntervalsTo1970 = 116444736000000000ULL;
+    const std::uint64_t intervals = (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+    return static_cast<std::time_t>((static_cast<std::int64_t>(intervals - kIntervalsTo1970)) / 10000000);
+}
+
+}  // namespace
+
+// Where the mark could not be set (some network file systems), the file is
+// removed by its name; only a file this run created is.
+void DiscardTemporaryFile(TemporaryFile* file) {
+    const bool byName = file->handle && !file->moved && !file->marked;
+    file->handle.reset();
+    if (byName) DeleteFileA(file->path.c_str());
+    delete file;
+}
+
+// Anything at the name, be it a file, a link or a directory, makes CreateFileA
+// fail, and another name is tried. A share with "Change" permission refuses
+// WRITE_DAC: the file is then made without it, and its access is not carried.
+// The C runtime writes through a duplicate handle; the sharing of deletion lets
+// the file be moved while it is held.
+TemporaryFilePointer CreateTemporaryFile(const std::string& besidePath, std::FILE*& stream,
+                                         std::string& errorText) {
+    TemporaryFilePointer file(new TemporaryFile, DiscardTemporaryFile);
+    DWORD access = GENERIC_WRITE | WRITE_DAC | DELETE;
+    DWORD error = ERROR_FILE_EXISTS;
+    for (int attempt = 0; attempt < kTemporaryNameTries && !file->handle; ++attempt) {
+        file->path = NewTemporaryPath(besidePath);
+        file->handle = OwnHandle(CreateFileA(file->path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                             nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        error = file->handle ? ERROR_SUCCESS : GetLastError();
+        if (error == ERROR_ACCESS_DENIED && (access & WRITE_DAC) != 0) {
+            access &= ~WRITE_DAC;
+        } else if (error != ERROR_FILE_EXISTS) {
+            break;
+        }
+    }
+    HANDLE duplicate = nullptr;
+    if (file->handle) file->marked = MarkForDeletion(file->handle.get(), true);
+    if (!file->handle || !DuplicateHandle(GetCurrentProcess(), file->handle.get(), GetCurrentProcess(),
+                                          &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        errorText = SystemErrorText(file->handle ? GetLastError() : error);
+        file.reset();
+    } else if ((stream = StreamOn(duplicate, _O_WRONLY | _O_TEXT, "w")) == nullptr) {
+        errorText = SystemErrorText(GetLastError());
+        file.reset();
+    }
+    return file;
+}
+
+// The model is opened as itself: with FILE_FLAG_OPEN_REPARSE_POINT a link is the
+// link, told by its attribute. Its access control list keeps its protection from
+// inheritance, or the lack of it. A directory there has no access to carry and
+// needs no word: the move over it fails. The new file is never read-only:
+// nothing is gained by making the next run's replace harder.
+bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& accessCarried,
+                 std::string& errorText) {
     accessCarried = true;
-    OwnedHandle document = OwnHandle(
-        CreateFileA(file.documentPath.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    OwnedHandle model = OwnHandle(
+        CreateFileA(modelPath.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION information;
-    if (!document || !GetFileInformationByHandle(document.get(), &information)) {
+    if (!model || !GetFileInformationByHandle(model.get(), &information)) {
         accessCarried = GetLastError() == ERROR_FILE_NOT_FOUND;
         return true;
     }
     constexpr DWORD kNoAccessToCarry = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
     if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
     if ((information.dwFileAttributes & kNoAccessToCarry) != 0 ||
-        GetFileType(document.get()) != FILE_TYPE_DISK) {
+        GetFileType(model.get()) != FILE_TYPE_DISK) {
         accessCarried = false;
         return true;
     }
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    accessCarried = GetSecurityInfo(document.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                    nullptr, &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
+    accessCarried = GetSecurityInfo(model.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                    &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
     if (accessCarried) {
         SECURITY_DESCRIPTOR_CONTROL control = 0;
         DWORD revision = 0;
@@ -192,100 +251,77 @@ bool CarryAccess(ReplacingFile& file, bool& accessCarried, std::string& errorTex
         const SECURITY_INFORMATION which =
             DACL_SECURITY_INFORMATION |
             (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
-        const DWORD result =
-            SetSecurityInfo(file.handle.get(), SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
+        accessCarried = SetSecurityInfo(file.handle.get(), SE_FILE_OBJECT, which, nullptr, nullptr, dacl,
+                                        nullptr) == ERROR_SUCCESS;
         LocalFree(descriptor);
-        if (result != ERROR_SUCCESS) {
-            errorText = SystemErrorText(result);
-            return false;
-        }
     }
-    file.attributes = information.dwFileAttributes;
-    if (SetKeptAttributes(file.handle.get(), file.attributes & ~FILE_ATTRIBUTE_READONLY)) return true;
+    if (SetKeptAttributes(file.handle.get(), information.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY))
+        return true;
     errorText = SystemErrorText(GetLastError());
     return false;
 }
 
-}  // namespace
-
-void ReplacingFileCloser::operator()(ReplacingFile* file) const {
-    if (file->handle) MarkForDeletion(*file, true);
-    delete file;
+// One MoveFileExA, so that a reader finds the old document or the new one. The
+// delete mark is taken back just before and set again when the move fails;
+// Windows refuses to replace a read-only file, so the target is made writable
+// for the move, and read-only again if it fails.
+MoveResult KeepTemporaryFile(TemporaryFile& file, const std::string& path, std::string& errorText) {
+    const bool madeWritable = SetReadOnly(path, false);
+    if (file.marked && MarkForDeletion(file.handle.get(), false)) file.marked = false;
+    if (!file.marked && MoveFileExA(file.path.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        file.moved = true;
+        file.handle.reset();
+        return MoveResult::kMoved;
+    }
+    const DWORD error = GetLastError();
+    file.marked = MarkForDeletion(file.handle.get(), true);
+    if (madeWritable) SetReadOnly(path, true);
+    errorText = SystemErrorText(error);
+    return HeldOpenByAnother(path, error) ? MoveResult::kInUse : MoveResult::kRefused;
 }
 
-// Anything at the name, be it a file, a link or a directory, makes CreateFileA
-// fail, and another name is tried. The C runtime writes text through a
-// duplicate of the handle; the sharing of deletion lets the file be moved
-// while it is held.
-ReplacingFilePointer CreateReplacingFile(const std::string& documentPath, std::FILE*& stream,
-                                         bool& accessCarried, std::string& errorText) {
-    ReplacingFilePointer file(new ReplacingFile);
-    file->documentPath = documentPath;
-    DWORD error = ERROR_FILE_EXISTS;
-    for (int attempt = 0; attempt < kTemporaryNameTries && error == ERROR_FILE_EXISTS; ++attempt) {
-        file->path = NewTemporaryPath(documentPath);
-        file->handle = OwnHandle(CreateFileA(file->path.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE,
-                                             FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+// Temporary files are the system's to remove, marked for deletion as they are made.
+void RemoveStrayTemporaryFiles(const std::string&, std::time_t) {}
+
+// Of the name itself: GetFileAttributesEx does not follow a link.
+bool GetLastWriteTime(const std::string& path, std::time_t& time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    time = CalendarTime(data.ftLastWriteTime);
+    return true;
+}
+
+bool TouchFile(const std::string& path) {
+    const OwnedHandle file = OwnHandle(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return file && SetFileTime(file.get(), nullptr, nullptr, &now);
+}
+
+std::size_t LongestPath() { return MAX_PATH - 1; }
+
+// Closing the handle lets go of the lock.
+struct FileLock {
+    OwnedHandle handle;
+};
+
+void ReleaseFileLock(FileLock* lock) { delete lock; }
+
+FileLockPointer LockFile(const std::string& path) {
+    FileLockPointer lock(nullptr, ReleaseFileLock);
+    OwnedHandle file = OwnHandle(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_ALWAYS,
                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-        error = file->handle ? ERROR_SUCCESS : GetLastError();
-    }
-    if (!file->handle) {
-        errorText = SystemErrorText(error);
-        return nullptr;
-    }
-    if (!MarkForDeletion(*file, true)) {
-        errorText = SystemErrorText(GetLastError());
-        return nullptr;
-    }
-    if (!CarryAccess(*file, accessCarried, errorText)) return nullptr;
-    HANDLE duplicate = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), file->handle.get(), GetCurrentProcess(), &duplicate, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS) ||
-        (stream = StreamOn(duplicate, _O_WRONLY | _O_TEXT, "w")) == nullptr) {
-        errorText = SystemErrorText(GetLastError());
-        return nullptr;
-    }
-    return file;
-}
-
-// One MoveFileExA, so that a client opening the document at any moment finds
-// the old one or the new one. The file is unmarked for deletion just before,
-// and marked again when the move is refused. While another process has the
-// document open (a client reading the previous one, or another run replacing
-// it), Windows refuses the move for a moment; it is tried again for up to two
-// seconds. A read-only document refuses it too: whenever the move is refused
-// and the document is read-only, which another run's move may have brought at
-// any time, the attribute is cleared (the file carries it on); if the move
-// fails in the end, the document is made read-only again. The attributes are
-// read without opening the document: runs at once would hold each other up.
-bool KeepReplacingFile(ReplacingFile& file, std::string& errorText) {
-    constexpr int kTries = 200;
-    constexpr DWORD kPauseMilliseconds = 10;
-    DWORD error = ERROR_SUCCESS;
-    bool madeWritable = false;
-    for (int attempt = 0; attempt < kTries; ++attempt) {
-        if (!MarkForDeletion(file, false)) {
-            error = GetLastError();
+    OVERLAPPED first{};
+    for (int attempt = 0; file && attempt < kLockTries; ++attempt) {
+        if (attempt > 0) Sleep(kLockPauseMilliseconds);
+        if (LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &first)) {
+            lock.reset(new FileLock{std::move(file)});
             break;
         }
-        if (MoveFileExA(file.path.c_str(), file.documentPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            file.handle.reset();
-            return true;
-        }
-        error = GetLastError();
-        MarkForDeletion(file, true);
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
-        const DWORD attributes = GetFileAttributesA(file.documentPath.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-            SetReadOnly(file.documentPath, false)) {
-            madeWritable = true;
-            continue;
-        }
-        Sleep(kPauseMilliseconds);
+        if (GetLastError() != ERROR_LOCK_VIOLATION) break;
     }
-    if (madeWritable) SetReadOnly(file.documentPath, true);
-    errorText = SystemErrorText(error);
-    return false;
+    return lock;
 }
 
 struct AppendFile {
@@ -316,8 +352,6 @@ AppendFilePointer OpenAppendFile(const std::string& path) {
 // end is written here, so that the whole record goes out in one WriteFile (the
 // C runtime's text mode would split it into pieces).
 bool AppendToFile(AppendFile& file, const std::string& text) {
-    constexpr int kTries = 200;
-    constexpr DWORD kPauseMilliseconds = 10;
     const HANDLE handle = file.handle.get();
     std::string translated;
     translated.reserve(text.size() + text.size() / 16);
@@ -329,8 +363,8 @@ bool AppendToFile(AppendFile& file, const std::string& text) {
     place.Offset = 0xFFFFFFFE;
     place.OffsetHigh = 0x7FFFFFFF;
     bool held = false;
-    for (int attempt = 0; attempt < kTries && !held; ++attempt) {
-        if (attempt > 0) Sleep(kPauseMilliseconds);
+    for (int attempt = 0; attempt < kLockTries && !held; ++attempt) {
+        if (attempt > 0) Sleep(kLockPauseMilliseconds);
         held =
             LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place) != FALSE;
         if (!held && GetLastError() != ERROR_LOCK_VIOLATION) break;
