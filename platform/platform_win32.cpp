@@ -21,9 +21,6 @@ namespace {
 // MAX_PATH: the first try; the buffer grows while the path fills it.
 constexpr DWORD kFirstPathBufferSize = 260;
 constexpr int kTimeTextSize = 255;
-// A lock is tried this often, this far apart: about two seconds.
-constexpr int kLockTries = 200;
-constexpr DWORD kLockPauseMilliseconds = 10;
 
 std::string SystemErrorText(DWORD code) {
     char* message = nullptr;
@@ -57,8 +54,7 @@ OwnedHandle OwnHandle(HANDLE handle) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// A C stream on handle, which then owns it; null, with the handle closed, on
-// failure.
+// A C stream on handle, which then owns it; null, with the handle closed, on failure.
 std::FILE* StreamOn(HANDLE handle, int flags, const char* mode) {
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
     if (descriptor < 0) {
@@ -70,8 +66,7 @@ std::FILE* StreamOn(HANDLE handle, int flags, const char* mode) {
     return stream;
 }
 
-// Sets the kept ones of attributes on the open file, and clears the others of
-// them; its times stay as they are (zero in FILE_BASIC_INFO changes nothing).
+// The kept ones of attributes, the others cleared; zero times in FILE_BASIC_INFO stay.
 bool SetKeptAttributes(HANDLE file, DWORD attributes) {
     FILE_BASIC_INFO basic{};
     basic.FileAttributes = attributes & kKeptAttributes;
@@ -79,18 +74,37 @@ bool SetKeptAttributes(HANDLE file, DWORD attributes) {
     return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
-// Sets or clears the read-only attribute of the file at path itself (a link
-// there, not what it leads to); true when it changed.
-bool SetReadOnly(const std::string& path, bool readOnly) {
-    OwnedHandle document =
-        OwnHandle(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!document || !GetFileInformationByHandle(document.get(), &information) ||
-        ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) == readOnly) {
-        return false;
+// The system deletes a marked file when its last handle closes, a killed run's too.
+bool MarkForDeletion(HANDLE file, bool deleted) {
+    FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleted)};
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+// Windows refuses to replace a file that another program holds open without
+// sharing its deletion; an open for DELETE tells that from other refusals.
+bool HeldOpenByAnother(const std::string& path, DWORD moveError) {
+    if (moveError != ERROR_ACCESS_DENIED && moveError != ERROR_SHARING_VIOLATION) return false;
+    const OwnedHandle probe = OwnHandle(CreateFileA(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
+                                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// Seconds since 1970 from 100-nanosecond intervals since 1601.
+std::time_t CalendarTime(const FILETIME& time) {
+    constexpr std::uint64_t kIntervalsTo1970 = 116444736000000000ULL;
+    const std::uint64_t intervals = (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
+    return static_cast<std::time_t>((static_cast<std::int64_t>(intervals - kIntervalsTo1970)) / 10000000);
+}
+
+// Tried without waiting, 200 times 10 ms apart: about two seconds.
+bool LockWithinBound(HANDLE file, OVERLAPPED& place) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (attempt > 0) Sleep(10);
+        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place))
+            return true;
+        if (GetLastError() != ERROR_LOCK_VIOLATION) return false;
     }
-    return SetKeptAttributes(document.get(), information.dwFileAttributes ^ FILE_ATTRIBUTE_READONLY);
+    return false;
 }
 
 }  // namespace
@@ -135,10 +149,8 @@ VirtualScreen GetVirtualScreen() {
 
 std::string LastErrorText() { return std::strerror(errno); }
 
-// Created, marked for deletion and moved through its first handle, opened with
-// DELETE access. Through the ANSI calls, as the moves go through MoveFileExA:
-// the C runtime's fopen reaches paths longer than MAX_PATH under Wine, where
-// the ANSI calls cannot, and a file made there could never be moved again.
+// Made, marked and moved through the ANSI calls alike, so that no path limit
+// lets the one through and not the other.
 struct TemporaryFile {
     std::string path;
     OwnedHandle handle;
@@ -146,35 +158,7 @@ struct TemporaryFile {
     bool moved = false;
 };
 
-namespace {
-
-// Marks the file for deletion when its last handle closes, even by a killed
-// process, or takes the mark back.
-bool MarkForDeletion(HANDLE file, bool deleted) {
-    FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleted)};
-    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
-}
-
-// Windows refuses to replace a file that another program holds open without
-// sharing its deletion; an open for DELETE tells that from other refusals.
-bool HeldOpenByAnother(const std::string& path, DWORD moveError) {
-    if (moveError != ERROR_ACCESS_DENIED && moveError != ERROR_SHARING_VIOLATION) return false;
-    const OwnedHandle probe = OwnHandle(CreateFileA(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
-                                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
-}
-
-// Seconds since 1970 from 100-nanosecond intervals since 1601.
-std::time_t CalendarTime(const FILETIME& time) {
-    constexpr std::uint64_t kIntervalsTo1970 = 116444736000000000ULL;
-    const std::uint64_t intervals = (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-    return static_cast<std::time_t>((static_cast<std::int64_t>(intervals - kIntervalsTo1970)) / 10000000);
-}
-
-}  // namespace
-
-// Where the mark could not be set (some network file systems), the file is
-// removed by its name; only a file this run created is.
+// Unmarked (some network file systems refuse the mark), a file this run made goes by name.
 void DiscardTemporaryFile(TemporaryFile* file) {
     const bool byName = file->handle && !file->moved && !file->marked;
     file->handle.reset();
@@ -182,11 +166,8 @@ void DiscardTemporaryFile(TemporaryFile* file) {
     delete file;
 }
 
-// Anything at the name, be it a file, a link or a directory, makes CreateFileA
-// fail, and another name is tried. A share with "Change" permission refuses
-// WRITE_DAC: the file is then made without it, and its access is not carried.
-// The C runtime writes through a duplicate handle; the sharing of deletion lets
-// the file be moved while it is held.
+// CREATE_NEW fails on anything at the name, links included. A share with "Change"
+// permission refuses WRITE_DAC: the file is then made without it.
 TemporaryFilePointer CreateTemporaryFile(const std::string& besidePath, std::FILE*& stream,
                                          std::string& errorText) {
     TemporaryFilePointer file(new TemporaryFile, DiscardTemporaryFile);
@@ -216,11 +197,8 @@ TemporaryFilePointer CreateTemporaryFile(const std::string& besidePath, std::FIL
     return file;
 }
 
-// The model is opened as itself: with FILE_FLAG_OPEN_REPARSE_POINT a link is the
-// link, told by its attribute. Its access control list keeps its protection from
-// inheritance, or the lack of it. A directory there has no access to carry and
-// needs no word: the move over it fails. The new file is never read-only:
-// nothing is gained by making the next run's replace harder.
+// The model opened as itself, a link as the link. A directory needs no word: the
+// move over it fails. Never read-only: that would only hinder the next replace.
 bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& accessCarried,
                  std::string& errorText) {
     accessCarried = true;
@@ -261,12 +239,14 @@ bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& access
     return false;
 }
 
-// One MoveFileExA, so that a reader finds the old document or the new one. The
-// delete mark is taken back just before and set again when the move fails;
-// Windows refuses to replace a read-only file, so the target is made writable
-// for the move, and read-only again if it fails.
+// One MoveFileExA: a reader finds the old document or the new one. Windows refuses
+// to replace a read-only file: it is writable for the move, read-only if it fails.
 MoveResult KeepTemporaryFile(TemporaryFile& file, const std::string& path, std::string& errorText) {
-    const bool madeWritable = SetReadOnly(path, false);
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    constexpr DWORD kReadOnlyFile = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT;
+    const bool madeWritable = attributes != INVALID_FILE_ATTRIBUTES &&
+                              (attributes & kReadOnlyFile) == FILE_ATTRIBUTE_READONLY &&
+                              SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     if (file.marked && MarkForDeletion(file.handle.get(), false)) file.marked = false;
     if (!file.marked && MoveFileExA(file.path.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         file.moved = true;
@@ -275,7 +255,7 @@ MoveResult KeepTemporaryFile(TemporaryFile& file, const std::string& path, std::
     }
     const DWORD error = GetLastError();
     file.marked = MarkForDeletion(file.handle.get(), true);
-    if (madeWritable) SetReadOnly(path, true);
+    if (madeWritable) SetFileAttributesA(path.c_str(), attributes);
     errorText = SystemErrorText(error);
     return HeldOpenByAnother(path, error) ? MoveResult::kInUse : MoveResult::kRefused;
 }
@@ -313,14 +293,7 @@ FileLockPointer LockFile(const std::string& path) {
     OwnedHandle file = OwnHandle(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_ALWAYS,
                                              FILE_ATTRIBUTE_NORMAL, nullptr));
     OVERLAPPED first{};
-    for (int attempt = 0; file && attempt < kLockTries; ++attempt) {
-        if (attempt > 0) Sleep(kLockPauseMilliseconds);
-        if (LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &first)) {
-            lock.reset(new FileLock{std::move(file)});
-            break;
-        }
-        if (GetLastError() != ERROR_LOCK_VIOLATION) break;
-    }
+    if (file && LockWithinBound(file.get(), first)) lock.reset(new FileLock{std::move(file)});
     return lock;
 }
 
@@ -330,9 +303,7 @@ struct AppendFile {
 
 void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
 
-// FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the
-// file as it is then, so records of runs that overlap never overwrite each other.
-// FILE_READ_DATA only lets AppendToFile take its lock.
+// FILE_APPEND_DATA alone writes at the end as it is then; FILE_READ_DATA is for the lock.
 AppendFilePointer OpenAppendFile(const std::string& path) {
     HANDLE handle =
         CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -341,16 +312,9 @@ AppendFilePointer OpenAppendFile(const std::string& path) {
     return AppendFilePointer(new AppendFile{OwnHandle(handle)});
 }
 
-// Wine finds the end and writes there in two steps, so appends from processes
-// at once can land on the same place and one record is lost (seen with ten
-// processes). An exclusive lock on one byte far past any end makes the runs
-// take turns; it covers no data, so readers and other writers are never held.
-// Another program may hold the whole file locked (a backup tool): the lock is
-// tried for up to two seconds, never waited for, and then the record is
-// written without it, as on a file system that has no locks (a lock that
-// refuses the write sends the record to standard error). The text-mode line
-// end is written here, so that the whole record goes out in one WriteFile (the
-// C runtime's text mode would split it into pieces).
+// Wine appends in two steps, so runs take turns by a lock on a byte past any end,
+// which holds no reader; without it in its bound (a backup tool holds the file),
+// the record goes unlocked. Line ends are translated here for one WriteFile.
 bool AppendToFile(AppendFile& file, const std::string& text) {
     const HANDLE handle = file.handle.get();
     std::string translated;
@@ -362,13 +326,7 @@ bool AppendToFile(AppendFile& file, const std::string& text) {
     OVERLAPPED place{};
     place.Offset = 0xFFFFFFFE;
     place.OffsetHigh = 0x7FFFFFFF;
-    bool held = false;
-    for (int attempt = 0; attempt < kLockTries && !held; ++attempt) {
-        if (attempt > 0) Sleep(kLockPauseMilliseconds);
-        held =
-            LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place) != FALSE;
-        if (!held && GetLastError() != ERROR_LOCK_VIOLATION) break;
-    }
+    const bool held = LockWithinBound(handle, place);
     const char* data = translated.data();
     size_t left = translated.size();
     DWORD written = 1;
@@ -418,9 +376,7 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     return true;
 }
 
-// A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, and a pipe or
-// a device (NUL, CON, COM1) reports a type other than FILE_TYPE_DISK. The C
-// runtime then reads the handle in text mode, as fopen(path, "r") would.
+// A directory needs FILE_FLAG_BACKUP_SEMANTICS to open; a pipe or device is no disk file.
 std::FILE* OpenRegularFileForReading(const std::string& path) {
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -441,12 +397,8 @@ bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
     return true;
 }
 
-// Windows' C runtime reads times around a daylight change this way itself
-// (tm_isdst -1), the reading sites already rely on. mktime ignores tm_wday and
-// sets it on success, so a -1 left there tells its failure from the time -1.
-// It refuses every local time of 1969, also the hours that are 1970 in UTC west
-// of Greenwich: such a time is read in 1970, a year of as many days, and taken
-// a year back.
+// mktime sets tm_wday on success only, telling failure from the time -1. It refuses
+// all of 1969: such a time is read in 1970, a year as long, and taken a year back.
 bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {
     constexpr std::time_t kYear = 365 * 24 * 60 * 60;
     std::tm record = localTime;
