@@ -30,7 +30,6 @@ struct TemporaryFile {
     std::string besidePath;
     std::string path;  // empty while the file has no name
     int descriptor = -1;
-    bool moved = false;
 };
 
 namespace {
@@ -152,7 +151,7 @@ VirtualScreen GetVirtualScreen() {
 std::string LastErrorText() { return std::strerror(errno); }
 
 void DiscardTemporaryFile(TemporaryFile* file) {
-    if (!file->moved && !file->path.empty()) unlink(file->path.c_str());
+    if (!file->path.empty()) unlink(file->path.c_str());
     if (file->descriptor >= 0) close(file->descriptor);
     delete file;
 }
@@ -203,9 +202,12 @@ MoveResult KeepTemporaryFile(TemporaryFile& file, const std::string& path, std::
             break;
         }
     }
-    file.moved = !file.path.empty() && std::rename(file.path.c_str(), path.c_str()) == 0;
-    if (!file.moved) errorText = LastErrorText();
-    return file.moved ? MoveResult::kMoved : MoveResult::kRefused;
+    if (!file.path.empty() && std::rename(file.path.c_str(), path.c_str()) == 0) {
+        file.path.clear();  // the document's name now
+        return MoveResult::kMoved;
+    }
+    errorText = LastErrorText();
+    return MoveResult::kRefused;
 }
 
 // By what lstat says, not by an identity check.

@@ -40,8 +40,8 @@ std::string SystemErrorText(DWORD code) {
 }
 
 // The attributes that a replaced document hands on to the file that replaces it.
-constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 struct HandleCloser {
     void operator()(HANDLE handle) const { CloseHandle(handle); }
@@ -155,12 +155,11 @@ struct TemporaryFile {
     std::string path;
     OwnedHandle handle;
     bool marked = false;  // for deletion by the system
-    bool moved = false;
 };
 
 // Unmarked (some network file systems refuse the mark), a file this run made goes by name.
 void DiscardTemporaryFile(TemporaryFile* file) {
-    const bool byName = file->handle && !file->moved && !file->marked;
+    const bool byName = file->handle && !file->marked;
     file->handle.reset();
     if (byName) DeleteFileA(file->path.c_str());
     delete file;
@@ -211,10 +210,10 @@ bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& access
         return true;
     }
     constexpr DWORD kNoAccessToCarry = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
-    if ((information.dwFileAttributes & kNoAccessToCarry) != 0 ||
+    const bool directory = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (directory || (information.dwFileAttributes & kNoAccessToCarry) != 0 ||
         GetFileType(model.get()) != FILE_TYPE_DISK) {
-        accessCarried = false;
+        accessCarried = directory;
         return true;
     }
     PACL dacl = nullptr;
@@ -233,8 +232,7 @@ bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& access
                                         nullptr) == ERROR_SUCCESS;
         LocalFree(descriptor);
     }
-    if (SetKeptAttributes(file.handle.get(), information.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY))
-        return true;
+    if (SetKeptAttributes(file.handle.get(), information.dwFileAttributes)) return true;
     errorText = SystemErrorText(GetLastError());
     return false;
 }
@@ -249,7 +247,6 @@ MoveResult KeepTemporaryFile(TemporaryFile& file, const std::string& path, std::
                               SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     if (file.marked && MarkForDeletion(file.handle.get(), false)) file.marked = false;
     if (!file.marked && MoveFileExA(file.path.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        file.moved = true;
         file.handle.reset();
         return MoveResult::kMoved;
     }
