@@ -636,17 +636,21 @@ TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
     const struct {
         mode_t mode;
         mode_t umask;
-    } cases[] = {{0640, 077}, {0604, 022}, {0444, 022}};
+        bool held;  // the document was just written: the new one goes beside it, with its mode
+    } cases[] = {{0640, 077, false}, {0604, 022, false}, {0444, 022, false}, {0640, 077, true}};
     const bool root = geteuid() == 0;
     for (const auto& c : cases) {
         RequestDirectory directory;
-        const std::string document = directory.File(kDocument);
-        WriteFileBytes(document, "earlier document\n");
-        ASSERT_EQ(chmod(document.c_str(), c.mode), 0);
+        const std::string earlier = directory.File(kDocument);
+        const std::string document = c.held ? directory.File("nVCmdLine-2.xml") : earlier;
+        WriteFileBytes(earlier, "earlier document\n");
+        ASSERT_EQ(chmod(earlier.c_str(), c.mode), 0);
         if (root) {
-            ASSERT_EQ(chown(document.c_str(), 1234, 5678), 0);
+            ASSERT_EQ(chown(earlier.c_str(), 1234, 5678), 0);
         }
-        ASSERT_TRUE(SetWrittenAgo(document));
+        if (!c.held) {
+            ASSERT_TRUE(SetWrittenAgo(earlier));
+        }
         const mode_t saved = umask(c.umask);
         directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
         umask(saved);
