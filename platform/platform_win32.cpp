@@ -22,21 +22,14 @@ namespace {
 constexpr DWORD kFirstPathBufferSize = 260;
 constexpr int kTimeTextSize = 255;
 
+// The system's message without its line end; "error N" where it has none.
 std::string SystemErrorText(DWORD code) {
-    char* message = nullptr;
-    DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        code, 0, reinterpret_cast<char*>(&message), 0, nullptr);
-    std::string text;
-    if (length > 0 && message != nullptr) {
-        text.assign(message, length);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-            text.pop_back();
-        }
-    }
-    if (message != nullptr) LocalFree(message);
-    if (text.empty()) text = "error " + std::to_string(code);
-    return text;
+    char text[1024];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                  0, text, sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' '))
+        --length;
+    return length > 0 ? std::string(text, length) : "error " + std::to_string(code);
 }
 
 // The attributes that a replaced document hands on to the file that replaces it.
@@ -87,13 +80,6 @@ bool HeldOpenByAnother(const std::string& path, DWORD moveError) {
     const OwnedHandle probe = OwnHandle(CreateFileA(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
                                                     FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
-}
-
-// Seconds since 1970 from 100-nanosecond intervals since 1601.
-std::time_t CalendarTime(const FILETIME& time) {
-    constexpr std::uint64_t kIntervalsTo1970 = 116444736000000000ULL;
-    const std::uint64_t intervals = (std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime;
-    return static_cast<std::time_t>((static_cast<std::int64_t>(intervals - kIntervalsTo1970)) / 10000000);
 }
 
 // Tried without waiting, 200 times 10 ms apart: about two seconds.
@@ -216,22 +202,20 @@ bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& access
         accessCarried = directory;
         return true;
     }
+    // The list keeps its protection from inheritance, or the lack of it.
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
     accessCarried = GetSecurityInfo(model.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                    &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
-    if (accessCarried) {
-        SECURITY_DESCRIPTOR_CONTROL control = 0;
-        DWORD revision = 0;
-        const bool isProtected = GetSecurityDescriptorControl(descriptor, &control, &revision) &&
-                                 (control & SE_DACL_PROTECTED) != 0;
-        const SECURITY_INFORMATION which =
-            DACL_SECURITY_INFORMATION |
-            (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
-        accessCarried = SetSecurityInfo(file.handle.get(), SE_FILE_OBJECT, which, nullptr, nullptr, dacl,
-                                        nullptr) == ERROR_SUCCESS;
-        LocalFree(descriptor);
-    }
+                                    &dacl, nullptr, &descriptor) == ERROR_SUCCESS &&
+                    GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+                    SetSecurityInfo(file.handle.get(), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0
+                                                                     ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                     : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                                    nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+    LocalFree(descriptor);
     if (SetKeptAttributes(file.handle.get(), information.dwFileAttributes)) return true;
     errorText = SystemErrorText(GetLastError());
     return false;
@@ -260,11 +244,16 @@ MoveResult KeepTemporaryFile(TemporaryFile& file, const std::string& path, std::
 // Temporary files are the system's to remove, marked for deletion as they are made.
 void RemoveStrayTemporaryFiles(const std::string&, std::time_t) {}
 
-// Of the name itself: GetFileAttributesEx does not follow a link.
+// Of the name itself: GetFileAttributesEx does not follow a link. FILETIME counts
+// 100-nanosecond intervals since 1601.
 bool GetLastWriteTime(const std::string& path, std::time_t& time) {
+    constexpr std::int64_t kIntervalsTo1970 = 116444736000000000LL;
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    time = CalendarTime(data.ftLastWriteTime);
+    const FILETIME& written = data.ftLastWriteTime;
+    const auto intervals =
+        static_cast<std::int64_t>((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime);
+    time = static_cast<std::time_t>((intervals - kIntervalsTo1970) / 10000000);
     return true;
 }
 
