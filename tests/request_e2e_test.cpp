@@ -470,7 +470,8 @@ TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
 // fits the platform's limit (MAX_PATH or PATH_MAX, each counting the terminating
 // null): the temporary file beside the document must fit as well. The client's
 // path would be one character too long, so there is none. The site configuration
-// and the log lie elsewhere.
+// and the log lie elsewhere. A second request at once finds nVCmdLine.xml held
+// and nVCmdLine-2.xml past the limit: it replaces the one it has, and says so.
 TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
     const size_t pathLimit = WindowsBuild() ? 260 : 4096;
     RequestDirectory outside;
@@ -499,6 +500,11 @@ TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
         << ReadFileBytes(outside.File("log"));
     std::vector<std::string> names = {"Kestrup.lock", programName, kDocument};
     std::sort(names.begin(), names.end());
+    EXPECT_EQ(NamesIn(deep), names);
+    ASSERT_TRUE(RunProgramAndWait(program, arguments, deep, run));
+    const std::string line = "No client init document is free; the oldest, " + deep + PathSeparator() +
+                             kDocument + ", is replaced.\n";
+    EXPECT_EQ(RequestDirectory::Count(ReadFileBytes(outside.File("log")), WithLineEnds(line)), 1u);
     EXPECT_EQ(NamesIn(deep), names);
 }
 
