@@ -32,9 +32,9 @@ std::string SlotPath(const std::string& documentPath, int slot) {
     return documentPath.substr(0, extension) + "-" + std::to_string(slot) + documentPath.substr(extension);
 }
 
-// A run killed just before its move may leave a named temporary file; the lock
-// file's own last-write time keeps the sweep for them off all but one run in
-// kStrayAge.
+// A run killed just before its move may leave a named temporary file. The lock
+// file's own last-write time keeps the sweep off all but one run in kStrayAge;
+// two runs that sweep at once do no harm, so it stays out of the lock.
 void SweepNowAndThen(const std::string& lockPath, const std::string& documentPath, std::time_t now) {
     std::time_t swept = 0;
     if (!GetLastWriteTime(lockPath, swept) || (swept > now - kStrayAge && swept <= now)) return;
@@ -58,9 +58,9 @@ MoveResult MoveIntoSlot(TemporaryFile& file, const std::string& documentPath, co
 bool KeepInFreeSlot(TemporaryFile& file, const std::string& documentPath, std::string& slotPath,
                     std::string& errorText) {
     const std::string lockPath = documentPath.substr(0, documentPath.rfind(PathSeparator()) + 1) + kLockName;
+    SweepNowAndThen(lockPath, documentPath, std::time(nullptr));
     const FileLockPointer lock = LockFile(lockPath);
     const std::time_t now = std::time(nullptr);
-    if (lock) SweepNowAndThen(lockPath, documentPath, now);
     std::vector<HeldSlot> held;
     slotPath = documentPath;
     for (int slot = 1; slot <= kMostSlots; ++slot) {
