@@ -26,9 +26,8 @@ struct VirtualScreen {
 };
 VirtualScreen GetVirtualScreen();
 
-// A new file beside a document, to be moved over it in one step. The system
-// removes it until it is kept (a delete mark; natively no name before the
-// move); where it cannot, letting the pointer go removes it by name.
+// A new file beside a document, to be moved over it in one step; the system removes
+// it until it is kept, or where it cannot, letting the pointer go removes it by name.
 struct TemporaryFile;
 void DiscardTemporaryFile(TemporaryFile* file);
 using TemporaryFilePointer = std::unique_ptr<TemporaryFile, decltype(&DiscardTemporaryFile)>;
@@ -84,7 +83,8 @@ bool AppendToFile(AppendFile& file, const std::string& text);
 // Whether "/" marks an option beside "-" (not where absolute paths begin with it).
 bool SlashMarksOptions();
 
-// The command line that StartProgram uses, as the run log shows it.
+// The command line that StartProgram uses for program and argument, as the run
+// log shows it.
 std::string ProgramCommandLine(const std::string& programPath, const std::string& argument);
 
 // Starts programPath with the one argument, in workingDirectory, and does not
