@@ -751,6 +751,21 @@ std::pair<std::string, size_t> WithoutStartFailures(std::string log) {
     return {log, count};
 }
 
+// Another process holds the directory's lock (a run that hangs, say): the run
+// waits for it about two seconds, then writes its document without it.
+TEST(RequestEndToEnd, ADirectoryLockHeldElsewhereDelaysTheRunWithinItsBound) {
+    RequestDirectory directory;
+    const FileLockPointer held = LockFile(directory.File("Kestrup.lock"));
+    ASSERT_TRUE(held);
+    const auto start = std::chrono::steady_clock::now();
+    directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
+    const auto taken = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(taken, std::chrono::milliseconds(1500));
+    EXPECT_LT(taken, std::chrono::seconds(20));
+    EXPECT_EQ(directory.ClientRecords(1),
+              ClientRecord(directory, Document("Live", "10.1.2.3", "Name=\"Lobby\"")));
+}
+
 // Cameras 1 to 30, each its own input, for requests that overlap.
 std::string ManyCamerasSite() {
     std::string site =
