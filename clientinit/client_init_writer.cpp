@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "document_slots.h"
 #include "run_log.h"
 
 namespace {
@@ -10,7 +11,6 @@ namespace {
 constexpr char kCameraNotFoundLine[] =
     "Cmd line input System:Camera %s not found in XML configuration file.\n";
 constexpr char kWriteErrorLine[] = "Error writing file %s.  Error %s\n";
-constexpr char kAccessNotCarriedLine[] = "Access of %s was not carried over to the new document.\n";
 
 constexpr char kRootElement[] = "NorvaneInit";
 constexpr char kLiveElement[] = "Live";
@@ -83,16 +83,13 @@ TiXmlElement* FindOrAddChildWithAttribute(TiXmlNode* parent, const std::string& 
     return parent->LinkEndChild(added)->ToElement();
 }
 
-// Prints the document into the file that replaces outputPath. Every check on
-// the stream comes before the move, so a file that was cut short (a full disk
-// shows only at flush or close) never replaces a good one. On any failure the
-// temporary file goes with `file`.
-bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPath) {
+// Every check on the stream comes before the move, so a file cut short (a full
+// disk shows only at flush or close) never replaces a good one.
+bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPath, std::string& savedPath) {
     std::string reason;
     FILE* stream = nullptr;
-    bool accessCarried = true;
-    const ReplacingFilePointer file = CreateReplacingFile(outputPath, stream, accessCarried, reason);
-    if (!accessCarried) WriteLogLine(kAccessNotCarriedLine, outputPath);
+    savedPath = outputPath;
+    const TemporaryFilePointer file = CreateTemporaryFile(outputPath, stream, reason);
     if (!file) {
         LogWriteError(outputPath, document, reason);
         return false;
@@ -103,8 +100,8 @@ bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPat
         written = false;
         reason = LastErrorText();
     }
-    if (written && KeepReplacingFile(*file, reason)) return true;
-    LogWriteError(outputPath, document, reason);
+    if (written && KeepInFreeSlot(*file, outputPath, savedPath, reason)) return true;
+    LogWriteError(savedPath, document, reason);
     return false;
 }
 

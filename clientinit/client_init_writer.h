@@ -18,11 +18,12 @@
 bool BuildClientInitDocument(TiXmlDocument& document, int cameraNumber, const std::string& systemText,
                              int beginTime, int endTime, bool live);
 
-// Puts a built document at outputPath in one step: a reader of outputPath sees
-// the earlier file whole or the new one whole. False, with the run log line,
+// Puts a built document in one step at outputPath or, while that is held for
+// an earlier run's client, at another slot beside it: savedPath. A reader sees
+// an earlier file whole or the new one whole. False, with the run log line,
 // when it could not be written (the earlier file stays as it was). Printing it
 // with TiXmlDocument::SaveFile(FILE*) gives the same text.
-bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPath);
+bool SaveClientInitDocument(const TiXmlDocument& document, const char* outputPath, std::string& savedPath);
 
 // The first child element of parent named name; when there is none, a new one
 // appended as parent's last child.

@@ -18,12 +18,23 @@ namespace fs = std::filesystem;
 const char kDocumentName[] = "nVCmdLine.xml";
 const char kRunLogName[] = "run.log";
 
-// Builds the document and saves it at outputPath, as a run does.
-bool WriteDocument(const std::string& outputPath, int cameraNumber, const std::string& systemText,
-                   int beginTime, int endTime, bool live) {
+const char kLockName[] = "Kestrup.lock";
+
+// Builds the document and saves it, as a run does; savedPath tells where.
+bool SaveDocument(const std::string& outputPath, int cameraNumber, const std::string& systemText,
+                  int beginTime, int endTime, bool live, std::string& savedPath) {
     TiXmlDocument document;
     return BuildClientInitDocument(document, cameraNumber, systemText, beginTime, endTime, live) &&
-           SaveClientInitDocument(document, outputPath.c_str());
+           SaveClientInitDocument(document, outputPath.c_str(), savedPath);
+}
+
+// As a lone request: an earlier document at outputPath is no longer held.
+bool WriteDocument(const std::string& outputPath, int cameraNumber, const std::string& systemText,
+                   int beginTime, int endTime, bool live) {
+    if (FileExists(outputPath)) SetWrittenAgo(outputPath);
+    std::string savedPath;
+    return SaveDocument(outputPath, cameraNumber, systemText, beginTime, endTime, live, savedPath) &&
+           savedPath == outputPath;
 }
 
 // Each test gets an empty scratch directory, an empty camera directory, the
@@ -242,7 +253,7 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
             << c.label;
         EXPECT_EQ(ReadFileBytes(documentPath), WithLineEnds(c.expected)) << c.label;
         EXPECT_EQ(TakeRunLog(), "") << c.label;
-        EXPECT_EQ(NamesIn(work.string()), std::vector<std::string>{kDocumentName}) << c.label;
+        EXPECT_EQ(NamesIn(work.string()), (std::vector<std::string>{kLockName, kDocumentName})) << c.label;
     }
 }
 
@@ -256,7 +267,7 @@ TEST_F(ClientInitWriter, ReplacesAnEarlierDocumentWhole) {
         Document(kRootWithPlaceTen20, "<Search Start=\"1293273000\" End=\"1293274800\" AllowExpansion=\"0\">",
                  "Search", "\"10.1.2.3\"", "<Input Name=\"Lobby\" Position=\"0\" />");
     EXPECT_EQ(ReadFileBytes(documentPath), WithLineEnds(expected));
-    EXPECT_EQ(NamesIn(work.string()), std::vector<std::string>{kDocumentName});
+    EXPECT_EQ(NamesIn(work.string()), (std::vector<std::string>{kLockName, kDocumentName}));
 }
 
 TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
@@ -291,70 +302,94 @@ TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
     EXPECT_FALSE(WriteDocument(documentPath.c_str(), 3, "10.0.0.5", 1, 2, true));
 }
 
-// What stands in the way: a missing directory, a directory where the document
-// goes, or (on Windows, where an open file cannot be replaced) a read-only
-// document held open throughout. The error line names the operating system's
-// reason, the earlier document (if any) stays whole, read-only where it was,
-// and no stray file is left: the temporary file, read-only too, is removed as
-// well.
-TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
-    enum class Obstacle { MissingDirectory, DirectoryAtTarget, ReadOnlyHeldOpen };
-    struct FailureCase {
+// The slot a save takes: the lowest whose document is neither written within
+// the hold time (a time ahead counts as within) nor held open by another
+// program without sharing its deletion (which only Windows refuses to replace);
+// with none free, the oldest, with a line. The others stay as they were.
+TEST_F(ClientInitWriter, TakesTheLowestFreeSlot) {
+    struct SlotCase {
         const char* label;
-        Obstacle obstacle;
-        bool earlierDocument;
+        std::vector<int> writtenAgo;  // seconds, of slot 1, 2, ...; a negative time lies ahead
+        int heldOpen;                 // a slot another program holds open, or 0
+        int expected;
     };
-    const FailureCase cases[] = {
-        {"missing directory", Obstacle::MissingDirectory, false},
-        {"directory at the target", Obstacle::DirectoryAtTarget, false},
-        {"read-only document held open", Obstacle::ReadOnlyHeldOpen, true},
+    std::vector<int> allHeld(64, 2);
+    allHeld[4] = 9;
+    const SlotCase cases[] = {
+        {"none there", {}, 0, 1},
+        {"slot 1 old, slot 2 held", {3600, 0}, 0, 1},
+        {"slot 1 held", {0}, 0, 2},
+        {"slot 1 ahead", {-600}, 0, 2},
+        {"slots 1 and 2 held, 3 old", {1, 2, 3600}, 0, 3},
+        {"slot 1 old but held open", {3600}, 1, WindowsBuild() ? 2 : 1},
+        {"all held", allHeld, 0, 5},
     };
-    const std::string earlier = "earlier document\n";
-    constexpr fs::perms kWritable = fs::perms::owner_write;
     StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
+    const auto slotPath = [&](int slot) {
+        return slot == 1 ? documentPath : (work / ("nVCmdLine-" + std::to_string(slot) + ".xml")).string();
+    };
     for (const auto& c : cases) {
-        if (c.obstacle == Obstacle::ReadOnlyHeldOpen && !WindowsBuild()) continue;
+        fs::remove_all(work);
+        fs::create_directories(work);
+        for (size_t slot = 1; slot <= c.writtenAgo.size(); ++slot) {
+            WriteFileBytes(slotPath(slot), "earlier " + std::to_string(slot));
+            SetWrittenAgo(slotPath(slot), c.writtenAgo[slot - 1]);
+        }
+        std::ifstream holder;
+        if (c.heldOpen != 0) holder.open(slotPath(c.heldOpen));
+        std::string savedPath;
+        EXPECT_TRUE(SaveDocument(documentPath, 7, "10.1.2.3", 1, 2, true, savedPath)) << c.label;
+        EXPECT_EQ(savedPath, slotPath(c.expected)) << c.label;
+        EXPECT_EQ(TakeRunLog(), c.writtenAgo.size() == 64 ? "No client init document is free; the oldest, " +
+                                                                slotPath(c.expected) + ", is replaced.\n"
+                                                          : "")
+            << c.label;
+        for (size_t slot = 1; slot <= c.writtenAgo.size(); ++slot) {
+            const std::string text = ReadFileBytes(slotPath(slot));
+            EXPECT_EQ(text == "earlier " + std::to_string(slot), static_cast<int>(slot) != c.expected)
+                << c.label << ": slot " << slot;
+        }
+    }
+}
+
+// What stands in the way: a missing directory, or a directory where the
+// document goes. The error line names the operating system's reason, and no
+// stray file is left.
+TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
+    enum class Obstacle { MissingDirectory, DirectoryAtTarget };
+    const std::pair<const char*, Obstacle> cases[] = {
+        {"missing directory", Obstacle::MissingDirectory},
+        {"directory at the target", Obstacle::DirectoryAtTarget},
+    };
+    StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
+    for (const auto& [label, obstacle] : cases) {
         fs::remove_all(work);
         fs::create_directories(work);
         std::string target = documentPath;
         std::vector<std::string> namesLeft;
-        if (c.obstacle == Obstacle::MissingDirectory) target = (work / "absent" / kDocumentName).string();
-        if (c.obstacle == Obstacle::DirectoryAtTarget) fs::create_directory(documentPath);
-        if (c.obstacle != Obstacle::MissingDirectory) namesLeft = {kDocumentName};
-        if (c.earlierDocument) WriteFileBytes(target, earlier);
-        std::ifstream holder;
-        if (c.obstacle == Obstacle::ReadOnlyHeldOpen) {
-            fs::permissions(target, kWritable, fs::perm_options::remove);
-            holder.open(target);
+        if (obstacle == Obstacle::MissingDirectory) target = (work / "absent" / kDocumentName).string();
+        if (obstacle == Obstacle::DirectoryAtTarget) {
+            fs::create_directory(documentPath);
+            namesLeft = {kLockName, kDocumentName};
         }
 
-        EXPECT_FALSE(WriteDocument(target.c_str(), 7, "10.1.2.3", 1, 2, false)) << c.label;
+        EXPECT_FALSE(WriteDocument(target.c_str(), 7, "10.1.2.3", 1, 2, false)) << label;
 
         const std::string log = TakeRunLog();
         const std::string prefix = "Error writing file " + target + ".  Error ";
-        ASSERT_GT(log.size(), prefix.size() + 1) << c.label << ": " << log;
-        EXPECT_EQ(log.substr(0, prefix.size()), prefix) << c.label;
+        ASSERT_GT(log.size(), prefix.size() + 1) << label << ": " << log;
+        EXPECT_EQ(log.substr(0, prefix.size()), prefix) << label;
         const std::string reason = log.substr(prefix.size(), log.size() - prefix.size() - 1);
-        EXPECT_EQ(log.back(), '\n') << c.label;
-        EXPECT_FALSE(reason.empty()) << c.label;
-        EXPECT_EQ(reason.find('\n'), std::string::npos) << c.label << ": " << log;
-        if (c.obstacle == Obstacle::MissingDirectory) {
+        EXPECT_EQ(log.back(), '\n') << label;
+        EXPECT_FALSE(reason.empty()) << label;
+        EXPECT_EQ(reason.find('\n'), std::string::npos) << label << ": " << log;
+        if (obstacle == Obstacle::MissingDirectory) {
             std::string systemReason;
-            bool accessCarried = false;
             std::FILE* stream = nullptr;
-            EXPECT_EQ(CreateReplacingFile(target, stream, accessCarried, systemReason), nullptr);
-            EXPECT_EQ(reason, systemReason) << c.label;
+            EXPECT_EQ(CreateTemporaryFile(target, stream, systemReason), nullptr);
+            EXPECT_EQ(reason, systemReason) << label;
         }
-
-        EXPECT_EQ(NamesIn(work.string()), namesLeft) << c.label;
-        if (c.earlierDocument) {
-            EXPECT_EQ(ReadFileBytes(target), earlier) << c.label;
-        }
-        if (c.obstacle == Obstacle::ReadOnlyHeldOpen) {
-            EXPECT_EQ(fs::status(target).permissions() & kWritable, fs::perms::none) << c.label;
-            holder.close();
-            fs::permissions(target, kWritable, fs::perm_options::add);
-        }
+        EXPECT_EQ(NamesIn(work.string()), namesLeft) << label;
     }
 }
 
@@ -372,7 +407,8 @@ TEST_F(ClientInitWriter, ADocumentPastThePathLimitLeavesNothingBehind) {
     const std::string target = deep + PathSeparator() + kDocumentName;
     const bool written = WriteDocument(target.c_str(), 7, "10.1.2.3", 1, 2, true);
     const std::string log = TakeRunLog();
-    EXPECT_EQ(NamesIn(deep), written ? std::vector<std::string>{kDocumentName} : std::vector<std::string>{});
+    const std::vector<std::string> namesLeft = {kLockName, kDocumentName};
+    EXPECT_EQ(NamesIn(deep), written ? namesLeft : std::vector<std::string>{});
     EXPECT_EQ(log.empty(), written) << log;
 }
 

@@ -4,11 +4,13 @@
 // start. It writes a line to its standard output and error, which a caller of
 // the launcher must never see; with norvclient-linger beside it, it lives a few
 // seconds before it writes its record, as a real client lives on after the
-// launcher has ended.
+// launcher has ended. With norvclient-wait beside it, holding a number of
+// milliseconds, it waits that long before it reads, as a real client starts.
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 
@@ -19,6 +21,7 @@ namespace {
 constexpr char kRecordName[] = "norvclient-started.txt";
 constexpr char kDocumentOption[] = "-F";
 constexpr char kLingerMarkerName[] = "norvclient-linger";
+constexpr char kWaitMarkerName[] = "norvclient-wait";
 constexpr std::chrono::seconds kLingerTime{3};
 
 // A document that is not there at all is recorded as missing at once: the
@@ -45,12 +48,17 @@ std::string ReadFile(const std::string& path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    std::string ownPath;
-    if (!GetRunningProgramPath(ownPath)) return 1;
+    // argv[0] where the system cannot tell (Linux without /proc).
+    std::string ownPath = argv[0];
+    GetRunningProgramPath(ownPath);
     const std::string ownDirectory = ownPath.substr(0, ownPath.rfind(PathSeparator()));
     std::fputs("stand-in client: standard output\n", stdout);
     std::fputs("stand-in client: standard error\n", stderr);
     std::fflush(stdout);
+
+    int waitMilliseconds = 0;
+    std::ifstream(ownDirectory + PathSeparator() + kWaitMarkerName) >> waitMilliseconds;
+    std::this_thread::sleep_for(std::chrono::milliseconds(waitMilliseconds));
 
     std::string record = "started\n";
     std::error_code error;

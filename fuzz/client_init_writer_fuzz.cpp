@@ -28,8 +28,9 @@ constexpr char kLogName[] = "Kestrup.log";
 bool WriteDocument(const std::string& outputPath, int cameraNumber, const std::string& systemText,
                    int beginTime, int endTime, bool live) {
     TiXmlDocument document;
+    std::string savedPath;
     return BuildClientInitDocument(document, cameraNumber, systemText, beginTime, endTime, live) &&
-           SaveClientInitDocument(document, outputPath.c_str());
+           SaveClientInitDocument(document, outputPath.c_str(), savedPath) && savedPath == outputPath;
 }
 
 bool IsPrintableAscii(const std::string& text) {

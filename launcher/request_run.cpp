@@ -15,7 +15,7 @@ namespace {
 
 constexpr char kDocumentName[] = "nVCmdLine.xml";
 constexpr char kClientName[] = "norvclient.exe";
-// The client's one argument names the document: "-FnVCmdLine.xml".
+// The client's one argument names its document: "-FnVCmdLine.xml" when alone.
 constexpr char kDocumentOption[] = "-F";
 constexpr char kDateTimeFormat[] = "%m%d%Y%T";
 constexpr int kHighestPort = 65535;
@@ -157,10 +157,12 @@ int RunRequest(const RunContext& context) {
     }
 
     const std::string documentPath = ProgramFilePath(context, kDocumentName);
-    if (!SaveClientInitDocument(document, documentPath.c_str())) return 0;
+    std::string savedPath;
+    if (!SaveClientInitDocument(document, documentPath.c_str(), savedPath)) return 0;
 
     const std::string clientPath = ProgramFilePath(context, kClientName);
-    const std::string clientArgument = kDocumentOption + std::string(kDocumentName);
+    const std::string clientArgument =
+        kDocumentOption + savedPath.substr(savedPath.rfind(PathSeparator()) + 1);
     std::string errorText;
     if (!StartProgram(clientPath, clientArgument, context.programDirectory, errorText)) {
         WriteLogLine(kClientNotStarted, ProgramCommandLine(clientPath, clientArgument).c_str(),

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <clocale>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -12,32 +12,80 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <locale.h>
 #include <malloc.h>
 #include <spawn.h>
+#include <sys/file.h>
 #include <sys/stat.h>
-#include <sys/types.h>
-#include <sys/wait.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 #include <vector>
 
 extern char** environ;
 
+// Unnamed (O_TMPFILE) where /proc can name it just before the rename, through
+// the descriptor kept here; the stream's goes when the caller closes it.
+struct TemporaryFile {
+    std::string besidePath;
+    std::string path;  // empty while the file has no name
+    int descriptor = -1;
+};
+
 namespace {
 
 constexpr char kProcSelfExe[] = "/proc/self/exe";
+constexpr char kProcSelfFd[] = "/proc/self/fd";
 constexpr char kX11Library[] = "libX11.so.6";
 constexpr char kDisplayVariable[] = "DISPLAY";
 constexpr char kNullDevice[] = "/dev/null";
 // What Windows reports for a machine without a display; also our fallback.
 constexpr VirtualScreen kNoDisplayScreen = {0, 0, 1024, 768};
+// A lock is tried this often, this far apart: about two seconds.
+constexpr int kLockTries = 200;
+constexpr useconds_t kLockPauseMicroseconds = 10000;
+
+// O_NONBLOCK keeps a named pipe at path from stalling the open; later I/O blocks.
+int OpenWithoutWaiting(const std::string& path, int flags) {
+    const int descriptor = open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (descriptor >= 0) fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
+    return descriptor;
+}
+
+bool IsTemporaryName(const std::string& name) {
+    constexpr std::string::size_type kEndAt = 1 + kTemporaryNameRandomDigits;
+    return name.size() == kEndAt + sizeof kTemporaryNameEnd - 1 && name.front() == kTemporaryNameStart &&
+           name.find_first_not_of(kTemporaryNameDigits, 1) == kEndAt &&
+           name.compare(kEndAt, std::string::npos, kTemporaryNameEnd) == 0;
+}
+
+// linkat names an unnamed file only through /proc/self/fd, which a chroot may lack.
+bool ProcNamesDescriptors() {
+    struct statfs status;
+    return statfs(kProcSelfFd, &status) == 0 && status.f_type == PROC_SUPER_MAGIC;
+}
+
+// O_EXCL fails on anything found at the name, links included.
+int OpenTemporaryFile(TemporaryFile& file) {
+    if (ProcNamesDescriptors()) {
+        const int descriptor =
+            open(DirectoryOf(file.besidePath).c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (descriptor >= 0) return descriptor;
+    }
+    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+        const std::string path = NewTemporaryPath(file.besidePath);
+        const int named = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (named >= 0) file.path = path;
+        if (named >= 0 || errno != EEXIST) return named;
+    }
+    return -1;
+}
 
 }  // namespace
 
 void KeepLargeBlocksInHeap() {
 #ifdef M_MMAP_THRESHOLD
-    // The largest threshold glibc accepts on 64-bit systems; a site file, and
-    // TinyXML's copy of it, stay below it.
+    // The largest threshold glibc accepts on 64-bit systems; a site file stays below it.
     constexpr int kLargestHeapBlock = 32 * 1024 * 1024;
     mallopt(M_MMAP_THRESHOLD, kLargestHeapBlock);
 #endif
@@ -58,8 +106,7 @@ bool GetRunningProgramPath(std::string& path) {
 
 char PathSeparator() { return '/'; }
 
-// The locale's "%X" time format from the environment's LC_TIME, used through a
-// locale object of its own so that the program's C locale stays as it is.
+// LC_TIME's "%X" through a locale object of its own: the program's C locale stays.
 std::string LocalTimeOfDayText() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -75,18 +122,13 @@ std::string LocalTimeOfDayText() {
     return std::string(text, length);
 }
 
-// The X display's default screen at the origin when a display can be opened;
-// libX11 is loaded at run time so that the program runs without it.
+// The X display's default screen; libX11 is loaded only when DISPLAY names a display.
 VirtualScreen GetVirtualScreen() {
     using OpenDisplay = void* (*)(const char*);
     using DisplayFunction = int (*)(void*);
     using ScreenFunction = int (*)(void*, int);
-
-    // XOpenDisplay(nullptr) opens the display that DISPLAY names; with DISPLAY
-    // unset or empty it cannot open any, so loading libX11 would only cost time.
     const char* displayName = std::getenv(kDisplayVariable);
     if (displayName == nullptr || displayName[0] == '\0') return kNoDisplayScreen;
-
     void* library = dlopen(kX11Library, RTLD_LAZY | RTLD_LOCAL);
     if (library == nullptr) return kNoDisplayScreen;
     auto openDisplay = reinterpret_cast<OpenDisplay>(dlsym(library, "XOpenDisplay"));
@@ -94,7 +136,6 @@ VirtualScreen GetVirtualScreen() {
     auto defaultScreen = reinterpret_cast<DisplayFunction>(dlsym(library, "XDefaultScreen"));
     auto displayWidth = reinterpret_cast<ScreenFunction>(dlsym(library, "XDisplayWidth"));
     auto displayHeight = reinterpret_cast<ScreenFunction>(dlsym(library, "XDisplayHeight"));
-
     VirtualScreen screen = kNoDisplayScreen;
     if (openDisplay && closeDisplay && defaultScreen && displayWidth && displayHeight) {
         if (void* display = openDisplay(nullptr)) {
@@ -109,128 +150,116 @@ VirtualScreen GetVirtualScreen() {
 
 std::string LastErrorText() { return std::strerror(errno); }
 
-// The file is created without a name where the system can (Linux O_TMPFILE)
-// and named just before the rename, through the descriptor kept here (the
-// stream's goes when the caller closes it); elsewhere it is created at path.
-// unlink removes the name the file was given, never what a link there leads to.
-struct ReplacingFile {
-    std::string documentPath;
-    std::string path;     // empty while the file has no name
-    int descriptor = -1;  // an unnamed file's own
-    bool moved = false;
-};
-
-void ReplacingFileCloser::operator()(ReplacingFile* file) const {
-    if (!file->moved && !file->path.empty()) unlink(file->path.c_str());
+void DiscardTemporaryFile(TemporaryFile* file) {
+    if (!file->path.empty()) unlink(file->path.c_str());
     if (file->descriptor >= 0) close(file->descriptor);
     delete file;
 }
 
-namespace {
-
-bool IsTemporaryName(const std::string& name) {
-    constexpr std::string::size_type kEndAt = 1 + kTemporaryNameRandomDigits;
-    return name.size() == kTemporaryNameLength && name.front() == kTemporaryNameStart &&
-           name.find_first_not_of(kTemporaryNameDigits, 1) == kEndAt &&
-           name.compare(kEndAt, std::string::npos, kTemporaryNameEnd) == 0;
+TemporaryFilePointer CreateTemporaryFile(const std::string& besidePath, std::FILE*& stream,
+                                         std::string& errorText) {
+    TemporaryFilePointer file(new TemporaryFile, DiscardTemporaryFile);
+    file->besidePath = besidePath;
+    const int descriptor = OpenTemporaryFile(*file);
+    if (descriptor >= 0) file->descriptor = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+    if (descriptor < 0 || file->descriptor < 0 || (stream = fdopen(descriptor, "w")) == nullptr) {
+        errorText = LastErrorText();
+        if (descriptor >= 0) close(descriptor);
+        file.reset();
+    }
+    return file;
 }
 
-// A run killed between creating its named file and the rename leaves the file;
-// a later run removes it once it is ten minutes old, by which time no run can
-// still be writing it. Only plain files of the temporary names' form go.
-void RemoveOldTemporaryFiles(const std::string& documentPath) {
-    constexpr std::time_t kOldAge = 10 * 60;
-    const std::string directory = DirectoryOf(documentPath);
-    DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
+// The permission bits only (set-group-id can mean mandatory locking), after fchown,
+// which may clear them. A directory needs no word: the rename over it fails.
+bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& accessCarried,
+                 std::string& errorText) {
+    accessCarried = true;
+    struct stat model;
+    if (lstat(modelPath.c_str(), &model) != 0) {
+        if (errno == ENOENT) return true;
+    } else if (!S_ISREG(model.st_mode)) {
+        accessCarried = S_ISDIR(model.st_mode);
+        return true;
+    } else {
+        if (fchown(file.descriptor, model.st_uid, model.st_gid) != 0) {
+            static_cast<void>(fchown(file.descriptor, static_cast<uid_t>(-1), model.st_gid));
+        }
+        if (fchmod(file.descriptor, model.st_mode & 0777) == 0) return true;
+    }
+    errorText = LastErrorText();
+    return false;
+}
+
+// linkat fails on anything found at the name, links included.
+MoveResult KeepTemporaryFile(TemporaryFile& file, const std::string& path, std::string& errorText) {
+    const std::string self = std::string(kProcSelfFd) + "/" + std::to_string(file.descriptor);
+    for (int attempt = 0; file.path.empty() && attempt < kTemporaryNameTries; ++attempt) {
+        const std::string named = NewTemporaryPath(file.besidePath);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, named.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            file.path = named;
+        } else if (errno != EEXIST) {
+            break;
+        }
+    }
+    if (!file.path.empty() && std::rename(file.path.c_str(), path.c_str()) == 0) {
+        file.path.clear();  // the document's name now
+        return MoveResult::kMoved;
+    }
+    errorText = LastErrorText();
+    return MoveResult::kRefused;
+}
+
+// By what lstat says, not by an identity check.
+void RemoveStrayTemporaryFiles(const std::string& besidePath, std::time_t before) {
+    DIR* listing = opendir(DirectoryOf(besidePath).c_str());
     if (listing == nullptr) return;
-    const std::time_t now = std::time(nullptr);
     while (const dirent* entry = readdir(listing)) {
         struct stat status;
         if (IsTemporaryName(entry->d_name) &&
             fstatat(dirfd(listing), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(status.st_mode) && now - status.st_mtime > kOldAge) {
+            S_ISREG(status.st_mode) && status.st_uid == geteuid() && status.st_nlink == 1 &&
+            status.st_mtime < before) {
             unlinkat(dirfd(listing), entry->d_name, 0);
         }
     }
     closedir(listing);
 }
 
-// Opens a new file for the document: unnamed where the system and the file
-// system can make one, otherwise at a free temporary name. The name is never
-// reached through a link: O_EXCL fails on anything found there.
-int CreateTemporaryFile(ReplacingFile& file) {
-#ifdef O_TMPFILE
-    const std::string directory = DirectoryOf(file.documentPath);
-    int descriptor =
-        open(directory.empty() ? "." : directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (descriptor >= 0) {
-        file.descriptor = fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
-        if (file.descriptor >= 0) return descriptor;
-        close(descriptor);
-        return -1;
-    }
-#endif
-    RemoveOldTemporaryFiles(file.documentPath);
-    for (int attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
-        const std::string path = NewTemporaryPath(file.documentPath);
-        const int named = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (named >= 0) file.path = path;
-        if (named >= 0 || errno != EEXIST) return named;
-    }
-    return -1;
+bool GetLastWriteTime(const std::string& path, std::time_t& time) {
+    struct stat status;
+    if (lstat(path.c_str(), &status) != 0) return false;
+    time = status.st_mtime;
+    return true;
 }
 
-// Only the permission bits are given: set-id bits mean nothing on a document and
-// the set-group-id bit can turn on mandatory locking. fchown comes first, as it
-// may clear bits that fchmod then sets. lstat tells a link at the document's
-// name from a file; a directory there has no access to carry and needs no word:
-// the rename over it fails.
-bool CarryAccess(int descriptor, const std::string& documentPath, bool& accessCarried) {
-    struct stat model;
-    if (lstat(documentPath.c_str(), &model) != 0) return errno == ENOENT;
-    if (!S_ISREG(model.st_mode)) {
-        accessCarried = S_ISDIR(model.st_mode);
-        return true;
-    }
-    const bool ownerGiven = fchown(descriptor, model.st_uid, model.st_gid) == 0 ||
-                            fchown(descriptor, static_cast<uid_t>(-1), model.st_gid) == 0;
-    static_cast<void>(ownerGiven);
-    return fchmod(descriptor, model.st_mode & 0777) == 0;
+bool TouchFile(const std::string& path) {
+    return utimensat(AT_FDCWD, path.c_str(), nullptr, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-}  // namespace
+std::size_t LongestPath() { return PATH_MAX - 1; }
 
-ReplacingFilePointer CreateReplacingFile(const std::string& documentPath, std::FILE*& stream,
-                                         bool& accessCarried, std::string& errorText) {
-    ReplacingFilePointer file(new ReplacingFile);
-    file->documentPath = documentPath;
-    accessCarried = true;
-    const int descriptor = CreateTemporaryFile(*file);
-    if (descriptor < 0 || !CarryAccess(descriptor, documentPath, accessCarried) ||
-        (stream = fdopen(descriptor, "w")) == nullptr) {
-        errorText = LastErrorText();
-        if (descriptor >= 0) close(descriptor);
-        return nullptr;
-    }
-    return file;
+struct FileLock {
+    int descriptor;
+};
+
+void ReleaseFileLock(FileLock* lock) {
+    close(lock->descriptor);
+    delete lock;
 }
 
-// An unnamed file is given a free temporary name through /proc (linkat with
-// AT_EMPTY_PATH would need a privilege); linkat fails on anything found at
-// the name, links included.
-bool KeepReplacingFile(ReplacingFile& file, std::string& errorText) {
-    const std::string self = "/proc/self/fd/" + std::to_string(file.descriptor);
-    for (int attempt = 0; file.path.empty() && attempt < kTemporaryNameTries; ++attempt) {
-        const std::string path = NewTemporaryPath(file.documentPath);
-        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-            file.path = path;
-        } else if (errno != EEXIST) {
-            break;
-        }
+FileLockPointer LockFile(const std::string& path) {
+    FileLockPointer lock(nullptr, ReleaseFileLock);
+    const int descriptor = OpenWithoutWaiting(path, O_RDONLY | O_CREAT | O_NOFOLLOW);
+    if (descriptor < 0) return lock;
+    lock.reset(new FileLock{descriptor});
+    for (int attempt = 0; attempt < kLockTries; ++attempt) {
+        if (flock(descriptor, LOCK_EX | LOCK_NB) == 0) return lock;
+        if (errno != EWOULDBLOCK && errno != EINTR) break;
+        usleep(kLockPauseMicroseconds);
     }
-    file.moved = !file.path.empty() && std::rename(file.path.c_str(), file.documentPath.c_str()) == 0;
-    if (!file.moved) errorText = LastErrorText();
-    return file.moved;
+    lock.reset();
+    return lock;
 }
 
 struct AppendFile {
@@ -242,15 +271,11 @@ void AppendFileCloser::operator()(AppendFile* file) const {
     delete file;
 }
 
-// O_APPEND moves to the end and writes in one step, so records of runs that
-// overlap stay whole. O_NONBLOCK keeps a named pipe from stalling the open.
+// O_APPEND moves to the end and writes in one step, so overlapping records stay whole.
 AppendFilePointer OpenAppendFile(const std::string& path) {
-    int descriptor = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    int descriptor = OpenWithoutWaiting(path, O_WRONLY | O_APPEND | O_CREAT);
     if (descriptor < 0) return nullptr;
-    AppendFilePointer file(new AppendFile{descriptor});
-    int flags = fcntl(descriptor, F_GETFL);
-    if (flags >= 0) fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
-    return file;
+    return AppendFilePointer(new AppendFile{descriptor});
 }
 
 bool AppendToFile(AppendFile& file, const std::string& text) {
@@ -270,18 +295,13 @@ bool AppendToFile(AppendFile& file, const std::string& text) {
 
 bool SlashMarksOptions() { return false; }
 
-// The program path and its argument joined by one space; posix_spawn takes them
-// as separate arguments, so no quoting is involved.
+// posix_spawn takes them as separate arguments: no quoting is involved.
 std::string ProgramCommandLine(const std::string& programPath, const std::string& argument) {
     return programPath + " " + argument;
 }
 
-// glibc's posix_spawn reports a program that cannot be executed as a failure,
-// so a missing client is seen here. The child is never waited for: when this
-// short-lived process exits, the client is handed to init. Its standard input,
-// output and error are the null device, as a Windows client inherits no
-// handles: a caller that reads this program's output through a pipe would
-// otherwise see its end only when the client exits.
+// glibc reports a program it cannot execute. The child, never waited for, goes to
+// init; it gets the null device, so a caller's pipe ends when we exit.
 bool StartProgram(const std::string& programPath, const std::string& argument,
                   const std::string& workingDirectory, std::string& errorText) {
     // The posix_spawn functions return an error number instead of setting errno.
@@ -298,33 +318,25 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     for (int descriptor = 0; descriptor < 3 && error == 0; ++descriptor) {
         error = posix_spawn_file_actions_addopen(&actions, descriptor, kNullDevice, nullFlags[descriptor], 0);
     }
-
     std::vector<char> program(programPath.begin(), programPath.end());
     program.push_back('\0');
     std::vector<char> firstArgument(argument.begin(), argument.end());
     firstArgument.push_back('\0');
     char* arguments[] = {program.data(), firstArgument.data(), nullptr};
-
     pid_t child = 0;
     if (error == 0) error = posix_spawn(&child, program.data(), &actions, nullptr, arguments, environ);
     if (error != 0) errorText = std::strerror(error);
     return error == 0;
 }
 
-// O_NONBLOCK keeps the open of a named pipe without a writer from waiting; the
-// descriptor is checked before any read, so nothing else is affected by it.
 std::FILE* OpenRegularFileForReading(const std::string& path) {
-    int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (descriptor < 0) return nullptr;
+    int descriptor = OpenWithoutWaiting(path, O_RDONLY);
     struct stat status;
-    if (fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
-        close(descriptor);
-        return nullptr;
+    std::FILE* file = nullptr;
+    if (descriptor >= 0 && fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode)) {
+        file = fdopen(descriptor, "r");
     }
-    int flags = fcntl(descriptor, F_GETFL);
-    if (flags >= 0) fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK);
-    std::FILE* file = fdopen(descriptor, "r");
-    if (file == nullptr) close(descriptor);
+    if (file == nullptr && descriptor >= 0) close(descriptor);
     return file;
 }
 
@@ -335,35 +347,27 @@ bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
     return true;
 }
 
-namespace {
-
-bool UtcOffsetAt(std::time_t time, long& offset) {
-    std::tm reading{};
-    if (localtime_r(&time, &reading) == nullptr) return false;
-    offset = reading.tm_gmtoff;
-    return true;
-}
-
-}  // namespace
-
-// Not mktime, which chooses by tm_isdst: zone data may mark winter as the
-// daylight time (Dublin), and an offset may change without daylight saving
-// (Moscow 2011). The candidates are the offsets in force a day before and a day
-// after. The smaller is taken when converting back keeps it (the later of two
-// readings); otherwise the larger, the only reading or, in a gap, the rule's.
+// The offsets a day before and after are the candidates: the smaller where it reads
+// back (the later of two readings), else the larger (the only one, or a gap's).
 bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {
     constexpr std::time_t kDay = 24 * 60 * 60;
+    const auto utcOffsetAt = [](std::time_t at, long& offset) {
+        std::tm reading{};
+        if (localtime_r(&at, &reading) == nullptr) return false;
+        offset = reading.tm_gmtoff;
+        return true;
+    };
     tzset();  // localtime_r need not read the zone itself
     std::tm record = localTime;
     record.tm_wday = -1;  // timegm sets it on success: tells failure from the time -1
     const std::time_t asUtc = timegm(&record);
     long before = 0, after = 0, found = 0;
-    if ((asUtc == -1 && record.tm_wday == -1) || !UtcOffsetAt(asUtc - kDay, before) ||
-        !UtcOffsetAt(asUtc + kDay, after)) {
+    if ((asUtc == -1 && record.tm_wday == -1) || !utcOffsetAt(asUtc - kDay, before) ||
+        !utcOffsetAt(asUtc + kDay, after)) {
         return false;
     }
     const long smaller = std::min(before, after);
-    const bool smallerReads = UtcOffsetAt(asUtc - smaller, found) && found == smaller;
+    const bool smallerReads = utcOffsetAt(asUtc - smaller, found) && found == smaller;
     time = asUtc - (smallerReads ? smaller : std::max(before, after));
     return true;
 }

@@ -9,6 +9,8 @@
 #include <io.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <ctime>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -20,26 +22,19 @@ namespace {
 constexpr DWORD kFirstPathBufferSize = 260;
 constexpr int kTimeTextSize = 255;
 
+// The system's message without its line end; "error N" where it has none.
 std::string SystemErrorText(DWORD code) {
-    char* message = nullptr;
-    DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        code, 0, reinterpret_cast<char*>(&message), 0, nullptr);
-    std::string text;
-    if (length > 0 && message != nullptr) {
-        text.assign(message, length);
-        while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) {
-            text.pop_back();
-        }
-    }
-    if (message != nullptr) LocalFree(message);
-    if (text.empty()) text = "error " + std::to_string(code);
-    return text;
+    char text[1024];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                                  0, text, sizeof text, nullptr);
+    while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == ' '))
+        --length;
+    return length > 0 ? std::string(text, length) : "error " + std::to_string(code);
 }
 
 // The attributes that a replaced document hands on to the file that replaces it.
-constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 struct HandleCloser {
     void operator()(HANDLE handle) const { CloseHandle(handle); }
@@ -52,8 +47,7 @@ OwnedHandle OwnHandle(HANDLE handle) {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// A C stream on handle, which then owns it; null, with the handle closed, on
-// failure.
+// A C stream on handle, which then owns it; null, with the handle closed, on failure.
 std::FILE* StreamOn(HANDLE handle, int flags, const char* mode) {
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags);
     if (descriptor < 0) {
@@ -65,8 +59,7 @@ std::FILE* StreamOn(HANDLE handle, int flags, const char* mode) {
     return stream;
 }
 
-// Sets the kept ones of attributes on the open file, and clears the others of
-// them; its times stay as they are (zero in FILE_BASIC_INFO changes nothing).
+// The kept ones of attributes, the others cleared; zero times in FILE_BASIC_INFO stay.
 bool SetKeptAttributes(HANDLE file, DWORD attributes) {
     FILE_BASIC_INFO basic{};
     basic.FileAttributes = attributes & kKeptAttributes;
@@ -74,19 +67,30 @@ bool SetKeptAttributes(HANDLE file, DWORD attributes) {
     return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
-// Windows refuses to replace a read-only file. Sets or clears the read-only
-// attribute of the file at path itself (a link there, not what it leads to);
-// true when it changed.
-bool SetReadOnly(const std::string& path, bool readOnly) {
-    OwnedHandle document =
-        OwnHandle(CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!document || !GetFileInformationByHandle(document.get(), &information) ||
-        ((information.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) == readOnly) {
-        return false;
+// The system deletes a marked file when its last handle closes, a killed run's too.
+bool MarkForDeletion(HANDLE file, bool deleted) {
+    FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleted)};
+    return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+// Windows refuses to replace a file that another program holds open without
+// sharing its deletion; an open for DELETE tells that from other refusals.
+bool HeldOpenByAnother(const std::string& path, DWORD moveError) {
+    if (moveError != ERROR_ACCESS_DENIED && moveError != ERROR_SHARING_VIOLATION) return false;
+    const OwnedHandle probe = OwnHandle(CreateFileA(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
+                                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return !probe && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+// Tried without waiting, 200 times 10 ms apart: about two seconds.
+bool LockWithinBound(HANDLE file, OVERLAPPED& place) {
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        if (attempt > 0) Sleep(10);
+        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place))
+            return true;
+        if (GetLastError() != ERROR_LOCK_VIOLATION) return false;
     }
-    return SetKeptAttributes(document.get(), information.dwFileAttributes ^ FILE_ATTRIBUTE_READONLY);
+    return false;
 }
 
 }  // namespace
@@ -131,161 +135,152 @@ VirtualScreen GetVirtualScreen() {
 
 std::string LastErrorText() { return std::strerror(errno); }
 
-// The temporary file is created, marked for deletion and moved through the
-// handle that created it, opened with DELETE access; null once it is moved.
-// Through CreateFileA, as the moves go through MoveFileExA: the C runtime's
-// fopen reaches paths longer than MAX_PATH under Wine, where the ANSI calls
-// cannot, and a file it made there could never be moved or removed again.
-struct ReplacingFile {
+// Made, marked and moved through the ANSI calls alike, so that no path limit
+// lets the one through and not the other.
+struct TemporaryFile {
     std::string path;
-    std::string documentPath;
     OwnedHandle handle;
-    DWORD attributes = FILE_ATTRIBUTE_NORMAL;  // the document's, for the file once it is moved
+    bool marked = false;  // for deletion by the system
 };
 
-namespace {
-
-// Marks the file for deletion when its last handle closes, even by a killed
-// process, or takes the mark back. A read-only file cannot be marked, so the
-// document's read-only attribute is given only while the file is not marked.
-bool MarkForDeletion(ReplacingFile& file, bool deleted) {
-    FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleted)};
-    if (deleted) SetKeptAttributes(file.handle.get(), file.attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!SetFileInformationByHandle(file.handle.get(), FileDispositionInfo, &disposition,
-                                    sizeof disposition)) {
-        return false;
-    }
-    if (!deleted) SetKeptAttributes(file.handle.get(), file.attributes);
-    return true;
-}
-
-// The document is opened as itself: with FILE_FLAG_OPEN_REPARSE_POINT a link is
-// the link, told by its attribute. Its access control list keeps its protection
-// from inheritance, or the lack of it. A directory there has no access to carry
-// and needs no word: the move over it fails.
-bool CarryAccess(ReplacingFile& file, bool& accessCarried, std::string& errorText) {
-    accessCarried = true;
-    OwnedHandle document = OwnHandle(
-        CreateFileA(file.documentPath.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION information;
-    if (!document || !GetFileInformationByHandle(document.get(), &information)) {
-        accessCarried = GetLastError() == ERROR_FILE_NOT_FOUND;
-        return true;
-    }
-    constexpr DWORD kNoAccessToCarry = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
-    if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return true;
-    if ((information.dwFileAttributes & kNoAccessToCarry) != 0 ||
-        GetFileType(document.get()) != FILE_TYPE_DISK) {
-        accessCarried = false;
-        return true;
-    }
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    accessCarried = GetSecurityInfo(document.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                    nullptr, &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
-    if (accessCarried) {
-        SECURITY_DESCRIPTOR_CONTROL control = 0;
-        DWORD revision = 0;
-        const bool isProtected = GetSecurityDescriptorControl(descriptor, &control, &revision) &&
-                                 (control & SE_DACL_PROTECTED) != 0;
-        const SECURITY_INFORMATION which =
-            DACL_SECURITY_INFORMATION |
-            (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION : UNPROTECTED_DACL_SECURITY_INFORMATION);
-        const DWORD result =
-            SetSecurityInfo(file.handle.get(), SE_FILE_OBJECT, which, nullptr, nullptr, dacl, nullptr);
-        LocalFree(descriptor);
-        if (result != ERROR_SUCCESS) {
-            errorText = SystemErrorText(result);
-            return false;
-        }
-    }
-    file.attributes = information.dwFileAttributes;
-    if (SetKeptAttributes(file.handle.get(), file.attributes & ~FILE_ATTRIBUTE_READONLY)) return true;
-    errorText = SystemErrorText(GetLastError());
-    return false;
-}
-
-}  // namespace
-
-void ReplacingFileCloser::operator()(ReplacingFile* file) const {
-    if (file->handle) MarkForDeletion(*file, true);
+// Unmarked (some network file systems refuse the mark), a file this run made goes by name.
+void DiscardTemporaryFile(TemporaryFile* file) {
+    const bool byName = file->handle && !file->marked;
+    file->handle.reset();
+    if (byName) DeleteFileA(file->path.c_str());
     delete file;
 }
 
-// Anything at the name, be it a file, a link or a directory, makes CreateFileA
-// fail, and another name is tried. The C runtime writes text through a
-// duplicate of the handle; the sharing of deletion lets the file be moved
-// while it is held.
-ReplacingFilePointer CreateReplacingFile(const std::string& documentPath, std::FILE*& stream,
-                                         bool& accessCarried, std::string& errorText) {
-    ReplacingFilePointer file(new ReplacingFile);
-    file->documentPath = documentPath;
+// CREATE_NEW fails on anything at the name, links included. A share with "Change"
+// permission refuses WRITE_DAC: the file is then made without it.
+TemporaryFilePointer CreateTemporaryFile(const std::string& besidePath, std::FILE*& stream,
+                                         std::string& errorText) {
+    TemporaryFilePointer file(new TemporaryFile, DiscardTemporaryFile);
+    DWORD access = GENERIC_WRITE | WRITE_DAC | DELETE;
     DWORD error = ERROR_FILE_EXISTS;
-    for (int attempt = 0; attempt < kTemporaryNameTries && error == ERROR_FILE_EXISTS; ++attempt) {
-        file->path = NewTemporaryPath(documentPath);
-        file->handle = OwnHandle(CreateFileA(file->path.c_str(), GENERIC_WRITE | WRITE_DAC | DELETE,
-                                             FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    for (int attempt = 0; attempt < kTemporaryNameTries && !file->handle; ++attempt) {
+        file->path = NewTemporaryPath(besidePath);
+        file->handle = OwnHandle(CreateFileA(file->path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                             nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         error = file->handle ? ERROR_SUCCESS : GetLastError();
+        if (error == ERROR_ACCESS_DENIED && (access & WRITE_DAC) != 0) {
+            access &= ~WRITE_DAC;
+        } else if (error != ERROR_FILE_EXISTS) {
+            break;
+        }
     }
-    if (!file->handle) {
-        errorText = SystemErrorText(error);
-        return nullptr;
-    }
-    if (!MarkForDeletion(*file, true)) {
-        errorText = SystemErrorText(GetLastError());
-        return nullptr;
-    }
-    if (!CarryAccess(*file, accessCarried, errorText)) return nullptr;
     HANDLE duplicate = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), file->handle.get(), GetCurrentProcess(), &duplicate, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS) ||
-        (stream = StreamOn(duplicate, _O_WRONLY | _O_TEXT, "w")) == nullptr) {
+    if (file->handle) file->marked = MarkForDeletion(file->handle.get(), true);
+    if (!file->handle || !DuplicateHandle(GetCurrentProcess(), file->handle.get(), GetCurrentProcess(),
+                                          &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        errorText = SystemErrorText(file->handle ? GetLastError() : error);
+        file.reset();
+    } else if ((stream = StreamOn(duplicate, _O_WRONLY | _O_TEXT, "w")) == nullptr) {
         errorText = SystemErrorText(GetLastError());
-        return nullptr;
+        file.reset();
     }
     return file;
 }
 
-// One MoveFileExA, so that a client opening the document at any moment finds
-// the old one or the new one. The file is unmarked for deletion just before,
-// and marked again when the move is refused. While another process has the
-// document open (a client reading the previous one, or another run replacing
-// it), Windows refuses the move for a moment; it is tried again for up to two
-// seconds. A read-only document refuses it too: whenever the move is refused
-// and the document is read-only, which another run's move may have brought at
-// any time, the attribute is cleared (the file carries it on); if the move
-// fails in the end, the document is made read-only again. The attributes are
-// read without opening the document: runs at once would hold each other up.
-bool KeepReplacingFile(ReplacingFile& file, std::string& errorText) {
-    constexpr int kTries = 200;
-    constexpr DWORD kPauseMilliseconds = 10;
-    DWORD error = ERROR_SUCCESS;
-    bool madeWritable = false;
-    for (int attempt = 0; attempt < kTries; ++attempt) {
-        if (!MarkForDeletion(file, false)) {
-            error = GetLastError();
-            break;
-        }
-        if (MoveFileExA(file.path.c_str(), file.documentPath.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-            file.handle.reset();
-            return true;
-        }
-        error = GetLastError();
-        MarkForDeletion(file, true);
-        if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
-        const DWORD attributes = GetFileAttributesA(file.documentPath.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0 &&
-            SetReadOnly(file.documentPath, false)) {
-            madeWritable = true;
-            continue;
-        }
-        Sleep(kPauseMilliseconds);
+// The model opened as itself, a link as the link. A directory needs no word: the
+// move over it fails. Never read-only: that would only hinder the next replace.
+bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& accessCarried,
+                 std::string& errorText) {
+    accessCarried = true;
+    OwnedHandle model = OwnHandle(
+        CreateFileA(modelPath.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, kShareAll, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (!model || !GetFileInformationByHandle(model.get(), &information)) {
+        accessCarried = GetLastError() == ERROR_FILE_NOT_FOUND;
+        return true;
     }
-    if (madeWritable) SetReadOnly(file.documentPath, true);
-    errorText = SystemErrorText(error);
+    constexpr DWORD kNoAccessToCarry = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+    const bool directory = (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (directory || (information.dwFileAttributes & kNoAccessToCarry) != 0 ||
+        GetFileType(model.get()) != FILE_TYPE_DISK) {
+        accessCarried = directory;
+        return true;
+    }
+    // The list keeps its protection from inheritance, or the lack of it.
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    accessCarried = GetSecurityInfo(model.get(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                    &dacl, nullptr, &descriptor) == ERROR_SUCCESS &&
+                    GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+                    SetSecurityInfo(file.handle.get(), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED) != 0
+                                                                     ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                     : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                                    nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
+    LocalFree(descriptor);
+    if (SetKeptAttributes(file.handle.get(), information.dwFileAttributes)) return true;
+    errorText = SystemErrorText(GetLastError());
     return false;
+}
+
+// One MoveFileExA: a reader finds the old document or the new one. Windows refuses
+// to replace a read-only file: it is writable for the move, read-only if it fails.
+MoveResult KeepTemporaryFile(TemporaryFile& file, const std::string& path, std::string& errorText) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    constexpr DWORD kReadOnlyFile = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_REPARSE_POINT;
+    const bool madeWritable = attributes != INVALID_FILE_ATTRIBUTES &&
+                              (attributes & kReadOnlyFile) == FILE_ATTRIBUTE_READONLY &&
+                              SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (file.marked && MarkForDeletion(file.handle.get(), false)) file.marked = false;
+    if (!file.marked && MoveFileExA(file.path.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        file.handle.reset();
+        return MoveResult::kMoved;
+    }
+    const DWORD error = GetLastError();
+    file.marked = MarkForDeletion(file.handle.get(), true);
+    if (madeWritable) SetFileAttributesA(path.c_str(), attributes);
+    errorText = SystemErrorText(error);
+    return HeldOpenByAnother(path, error) ? MoveResult::kInUse : MoveResult::kRefused;
+}
+
+// Temporary files are the system's to remove, marked for deletion as they are made.
+void RemoveStrayTemporaryFiles(const std::string&, std::time_t) {}
+
+// Of the name itself: GetFileAttributesEx does not follow a link. FILETIME counts
+// 100-nanosecond intervals since 1601.
+bool GetLastWriteTime(const std::string& path, std::time_t& time) {
+    constexpr std::int64_t kIntervalsTo1970 = 116444736000000000LL;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    const FILETIME& written = data.ftLastWriteTime;
+    const auto intervals =
+        static_cast<std::int64_t>((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime);
+    time = static_cast<std::time_t>((intervals - kIntervalsTo1970) / 10000000);
+    return true;
+}
+
+bool TouchFile(const std::string& path) {
+    const OwnedHandle file = OwnHandle(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, kShareAll, nullptr,
+                                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return file && SetFileTime(file.get(), nullptr, nullptr, &now);
+}
+
+std::size_t LongestPath() { return MAX_PATH - 1; }
+
+// Closing the handle lets go of the lock.
+struct FileLock {
+    OwnedHandle handle;
+};
+
+void ReleaseFileLock(FileLock* lock) { delete lock; }
+
+FileLockPointer LockFile(const std::string& path) {
+    FileLockPointer lock(nullptr, ReleaseFileLock);
+    OwnedHandle file = OwnHandle(CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_ALWAYS,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    OVERLAPPED first{};
+    if (file && LockWithinBound(file.get(), first)) lock.reset(new FileLock{std::move(file)});
+    return lock;
 }
 
 struct AppendFile {
@@ -294,9 +289,7 @@ struct AppendFile {
 
 void AppendFileCloser::operator()(AppendFile* file) const { delete file; }
 
-// FILE_APPEND_DATA without FILE_WRITE_DATA: every write lands at the end of the
-// file as it is then, so records of runs that overlap never overwrite each other.
-// FILE_READ_DATA only lets AppendToFile take its lock.
+// FILE_APPEND_DATA alone writes at the end as it is then; FILE_READ_DATA is for the lock.
 AppendFilePointer OpenAppendFile(const std::string& path) {
     HANDLE handle =
         CreateFileA(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -305,19 +298,10 @@ AppendFilePointer OpenAppendFile(const std::string& path) {
     return AppendFilePointer(new AppendFile{OwnHandle(handle)});
 }
 
-// Wine finds the end and writes there in two steps, so appends from processes
-// at once can land on the same place and one record is lost (seen with ten
-// processes). An exclusive lock on one byte far past any end makes the runs
-// take turns; it covers no data, so readers and other writers are never held.
-// Another program may hold the whole file locked (a backup tool): the lock is
-// tried for up to two seconds, never waited for, and then the record is
-// written without it, as on a file system that has no locks (a lock that
-// refuses the write sends the record to standard error). The text-mode line
-// end is written here, so that the whole record goes out in one WriteFile (the
-// C runtime's text mode would split it into pieces).
+// Wine appends in two steps, so runs take turns by a lock on a byte past any end,
+// which holds no reader; without it in its bound (a backup tool holds the file),
+// the record goes unlocked. Line ends are translated here for one WriteFile.
 bool AppendToFile(AppendFile& file, const std::string& text) {
-    constexpr int kTries = 200;
-    constexpr DWORD kPauseMilliseconds = 10;
     const HANDLE handle = file.handle.get();
     std::string translated;
     translated.reserve(text.size() + text.size() / 16);
@@ -328,13 +312,7 @@ bool AppendToFile(AppendFile& file, const std::string& text) {
     OVERLAPPED place{};
     place.Offset = 0xFFFFFFFE;
     place.OffsetHigh = 0x7FFFFFFF;
-    bool held = false;
-    for (int attempt = 0; attempt < kTries && !held; ++attempt) {
-        if (attempt > 0) Sleep(kPauseMilliseconds);
-        held =
-            LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &place) != FALSE;
-        if (!held && GetLastError() != ERROR_LOCK_VIOLATION) break;
-    }
+    const bool held = LockWithinBound(handle, place);
     const char* data = translated.data();
     size_t left = translated.size();
     DWORD written = 1;
@@ -384,9 +362,7 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     return true;
 }
 
-// A directory cannot be opened without FILE_FLAG_BACKUP_SEMANTICS, and a pipe or
-// a device (NUL, CON, COM1) reports a type other than FILE_TYPE_DISK. The C
-// runtime then reads the handle in text mode, as fopen(path, "r") would.
+// A directory needs FILE_FLAG_BACKUP_SEMANTICS to open; a pipe or device is no disk file.
 std::FILE* OpenRegularFileForReading(const std::string& path) {
     HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -407,12 +383,8 @@ bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
     return true;
 }
 
-// Windows' C runtime reads times around a daylight change this way itself
-// (tm_isdst -1), the reading sites already rely on. mktime ignores tm_wday and
-// sets it on success, so a -1 left there tells its failure from the time -1.
-// It refuses every local time of 1969, also the hours that are 1970 in UTC west
-// of Greenwich: such a time is read in 1970, a year of as many days, and taken
-// a year back.
+// mktime sets tm_wday on success only, telling failure from the time -1. It refuses
+// all of 1969: such a time is read in 1970, a year as long, and taken a year back.
 bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {
     constexpr std::time_t kYear = 365 * 24 * 60 * 60;
     std::tm record = localTime;

@@ -1,6 +1,6 @@
-// The names of the temporary files that replace a document, for the platform
-// files alone: "~", eight random lower-case letters or digits (Windows names
-// ignore case), ".tmp". Thirteen characters, as many as the document's own name.
+// The temporary files' names, for the platform files alone: "~", eight random
+// lower-case letters or digits (Windows ignores case), ".tmp", as long as the
+// document's own name, so that no path limit refuses the one and not the other.
 #pragma once
 
 #include <random>
@@ -12,25 +12,19 @@ inline constexpr char kTemporaryNameStart = '~';
 inline constexpr char kTemporaryNameEnd[] = ".tmp";
 inline constexpr char kTemporaryNameDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
 inline constexpr std::string::size_type kTemporaryNameRandomDigits = 8;
-inline constexpr std::string::size_type kTemporaryNameLength =
-    1 + kTemporaryNameRandomDigits + sizeof kTemporaryNameEnd - 1;
-
-// How many names a creation tries before it gives up: another name is taken
-// only when one is found taken, which random names make all but impossible.
+// Another name is taken only when one is found taken: all but impossible.
 inline constexpr int kTemporaryNameTries = 16;
 
-// The directory part of documentPath, its last separator included: empty for a
-// bare name (the current directory).
-inline std::string DirectoryOf(const std::string& documentPath) {
-    return documentPath.substr(0, documentPath.rfind(PathSeparator()) + 1);
+// The directory of path with its last separator: "./" for a bare name.
+inline std::string DirectoryOf(const std::string& path) {
+    const auto end = path.rfind(PathSeparator()) + 1;
+    return end == 0 ? std::string(".") + PathSeparator() : path.substr(0, end);
 }
 
-// A fresh temporary path in the directory of documentPath. The random source is
-// the system's (getentropy natively, rand_s on Windows), so runs that start at
-// the same moment still draw different names.
-inline std::string NewTemporaryPath(const std::string& documentPath) {
+// From the system's random source, so that runs started at once draw apart.
+inline std::string NewTemporaryPath(const std::string& besidePath) {
     std::random_device source;
-    std::string path = DirectoryOf(documentPath) + kTemporaryNameStart;
+    std::string path = DirectoryOf(besidePath) + kTemporaryNameStart;
     for (std::string::size_type at = 0; at < kTemporaryNameRandomDigits; ++at) {
         path += kTemporaryNameDigits[source() % (sizeof kTemporaryNameDigits - 1)];
     }

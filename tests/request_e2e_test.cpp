@@ -1,5 +1,6 @@
 // Whole requests through the real program: options, time window, site
 // configuration, the client init document and the start of the stand-in client.
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -469,7 +470,8 @@ TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
 // fits the platform's limit (MAX_PATH or PATH_MAX, each counting the terminating
 // null): the temporary file beside the document must fit as well. The client's
 // path would be one character too long, so there is none. The site configuration
-// and the log lie elsewhere.
+// and the log lie elsewhere. A second request at once finds nVCmdLine.xml held
+// and nVCmdLine-2.xml past the limit: it replaces the one it has, and says so.
 TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
     const size_t pathLimit = WindowsBuild() ? 260 : 4096;
     RequestDirectory outside;
@@ -496,7 +498,14 @@ TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
     EXPECT_EQ(ReadFileBytes(deep + PathSeparator() + kDocument),
               WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")))
         << ReadFileBytes(outside.File("log"));
-    EXPECT_EQ(ListDirectory(deep), programName + "\n" + kDocument + "\n");
+    std::vector<std::string> names = {"Kestrup.lock", programName, kDocument};
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(NamesIn(deep), names);
+    ASSERT_TRUE(RunProgramAndWait(program, arguments, deep, run));
+    const std::string line = "No client init document is free; the oldest, " + deep + PathSeparator() +
+                             kDocument + ", is replaced.\n";
+    EXPECT_EQ(RequestDirectory::Count(ReadFileBytes(outside.File("log")), WithLineEnds(line)), 1u);
+    EXPECT_EQ(NamesIn(deep), names);
 }
 
 #ifndef _WIN32
@@ -508,6 +517,7 @@ TEST(RequestEndToEnd, ALinkAtTheDocumentIsReplacedNeverWrittenThrough) {
     const std::string outside = directory.Path() + "/../outside.txt";
     WriteFileBytes(outside, "outside\n");
     ASSERT_EQ(symlink("../outside.txt", directory.File(kDocument).c_str()), 0);
+    ASSERT_TRUE(SetWrittenAgo(directory.File(kDocument)));
     const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
                                                 "live", "-b", "x",  "-e",       "y"};
     directory.Run(arguments);
@@ -520,23 +530,24 @@ TEST(RequestEndToEnd, ALinkAtTheDocumentIsReplacedNeverWrittenThrough) {
 }
 #else
 // A run killed after it created its temporary file leaves none: the system
-// removes it. The document is held open without sharing deletion, so the run
-// keeps trying its move until it is killed.
+// removes it. The test holds the directory's lock, so that the run, its file
+// written, waits for it (at most two seconds) until it is killed.
 TEST(RequestEndToEnd, ARunKilledWhileItWritesLeavesNoTemporaryFile) {
     RequestDirectory directory;
     const std::string document = directory.File(kDocument);
     WriteFileBytes(document, "earlier document\n");
-    HANDLE holder = CreateFileA(document.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
+    HANDLE holder = CreateFileA(directory.File("Kestrup.lock").c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    OVERLAPPED first{};
+    ASSERT_TRUE(LockFileEx(holder, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &first));
     std::string commandLine = "\"" + directory.Program() + "\" -v 0 -c 7 -s 10.1.2.3 -d live -b x -e y";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                                directory.Path().c_str(), &startup, &process));
-    // Wine may take long to start the run on a loaded machine; the run ends on
-    // its own two seconds after its first refused move.
+    // Wine may take long to start the run on a loaded machine.
     bool seen = false;
     for (int waited = 0; waited < 60000 && !seen; waited += 10) {
         seen = ListDirectory(directory.Path()).find(".tmp") != std::string::npos;
@@ -554,21 +565,97 @@ TEST(RequestEndToEnd, ARunKilledWhileItWritesLeavesNoTemporaryFile) {
 #endif
 
 #ifndef _WIN32
+// Without /proc (a chroot, some containers) a run names its temporary file as
+// it creates it: it still writes its document and starts its client.
+TEST(RequestEndToEnd, ARunWithoutProcWritesItsDocumentAndStartsItsClient) {
+    RequestDirectory directory;
+    const std::vector<std::string> request = {"-c",   "7",  "-s", "10.1.2.3", "-d",
+                                              "live", "-b", "x",  "-e",       "y"};
+    std::vector<std::string> arguments = {"-m", "sh", "-c", "mount -t tmpfs none /proc && exec \"$0\" \"$@\"",
+                                          directory.Program()};
+    arguments.insert(arguments.end(), request.begin(), request.end());
+    ProgramRun run;
+    ASSERT_TRUE(RunProgramAndWait("/usr/bin/unshare", arguments, directory.Path(), run)) << run.standardError;
+    const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
+    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(request), kReadLines));
+    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
+    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
+    EXPECT_EQ(ListDirectory(directory.Path()).find(".tmp"), std::string::npos);
+}
+
+// A run killed between naming its temporary file and the move leaves it: a
+// later run removes it once it is ten minutes old, looking at most once in that
+// time, and never removes another user's file, a second name of another file
+// or a link.
+TEST(RequestEndToEnd, OldTemporaryFilesOfOursAreSweptAndNothingElse) {
+    enum class Kind { Plain, OtherUser, SecondName, Link };
+    const struct {
+        std::string name;
+        int writtenAgo;
+        Kind kind;
+        bool removed;
+    } cases[] = {
+        {"~0123abcd.tmp", 660, Kind::Plain, true},
+        {"~1123abcd.tmp", 60, Kind::Plain, false},  // a run may still be writing it
+        {"~2123abcd.tmp", 660, Kind::OtherUser, geteuid() != 0},
+        {"~3123abcd.tmp", 660, Kind::SecondName, false},
+        {"~4123abcd.tmp", 660, Kind::Link, false},
+        {"~5123abcd.txt", 660, Kind::Plain, false},
+    };
+    RequestDirectory directory;
+    WriteFileBytes(directory.File("Kestrup.lock"), "");
+    ASSERT_TRUE(SetWrittenAgo(directory.File("Kestrup.lock"), 660));
+    for (const auto& c : cases) {
+        const std::string path = directory.File(c.name);
+        if (c.kind == Kind::Link) {
+            ASSERT_EQ(symlink("KestrupConfig.xml", path.c_str()), 0);
+        } else {
+            WriteFileBytes(path, "stray\n");
+        }
+        if (c.kind == Kind::OtherUser && geteuid() == 0) {
+            ASSERT_EQ(chown(path.c_str(), 1234, 1234), 0);
+        }
+        if (c.kind == Kind::SecondName) {
+            ASSERT_EQ(link(path.c_str(), (path + "-second").c_str()), 0);
+        }
+        ASSERT_TRUE(SetWrittenAgo(path, c.writtenAgo));
+    }
+    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
+                                                "live", "-b", "x",  "-e",       "y"};
+    directory.Run(arguments);
+    struct stat status;
+    for (const auto& c : cases) {
+        EXPECT_EQ(lstat(directory.File(c.name).c_str(), &status) != 0, c.removed) << c.name;
+    }
+    WriteFileBytes(directory.File(cases[0].name), "stray\n");
+    ASSERT_TRUE(SetWrittenAgo(directory.File(cases[0].name), 660));
+    directory.Run(arguments);
+    EXPECT_EQ(lstat(directory.File(cases[0].name).c_str(), &status), 0) << "swept twice in ten minutes";
+    directory.ClientRecords(2);
+}
+#endif
+
+#ifndef _WIN32
 // A document that is replaced keeps its mode, whatever the umask, and its owner
 // and group when the run may give them (as root).
 TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
     const struct {
         mode_t mode;
         mode_t umask;
-    } cases[] = {{0640, 077}, {0604, 022}};
+        bool held;  // the document was just written: the new one goes beside it, with its mode
+    } cases[] = {{0640, 077, false}, {0604, 022, false}, {0444, 022, false}, {0640, 077, true}};
     const bool root = geteuid() == 0;
     for (const auto& c : cases) {
         RequestDirectory directory;
-        const std::string document = directory.File(kDocument);
-        WriteFileBytes(document, "earlier document\n");
-        ASSERT_EQ(chmod(document.c_str(), c.mode), 0);
+        const std::string earlier = directory.File(kDocument);
+        const std::string document = c.held ? directory.File("nVCmdLine-2.xml") : earlier;
+        WriteFileBytes(earlier, "earlier document\n");
+        ASSERT_EQ(chmod(earlier.c_str(), c.mode), 0);
         if (root) {
-            ASSERT_EQ(chown(document.c_str(), 1234, 5678), 0);
+            ASSERT_EQ(chown(earlier.c_str(), 1234, 5678), 0);
+        }
+        if (!c.held) {
+            ASSERT_TRUE(SetWrittenAgo(earlier));
         }
         const mode_t saved = umask(c.umask);
         directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
@@ -604,7 +691,7 @@ std::string AccessAndAttributes(const std::string& path) {
 }
 
 // A document that is replaced keeps its access control list, protected from
-// inheritance or not, and its attributes. Under Wine the list follows the Unix
+// inheritance or not, and its attributes, but read-only. Under Wine the list follows the Unix
 // mode, so one that lets everyone write is what a new file would not get.
 // A document with a second name is replaced as any other: the new one gets its
 // access, and the other name keeps the earlier text.
@@ -635,9 +722,11 @@ TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsAccessAndAttributes) {
             EXPECT_TRUE(SetFileSecurityA(document.c_str(), DACL_SECURITY_INFORMATION, descriptor));
             LocalFree(descriptor);
         }
-        ASSERT_TRUE(SetFileAttributesA(document.c_str(), c.attributes));
+        ASSERT_TRUE(SetFileAttributesA(document.c_str(), c.attributes & ~FILE_ATTRIBUTE_READONLY));
         const std::string before = AccessAndAttributes(document);
         EXPECT_NE(before, AccessAndAttributes(directory.File("new.txt"))) << "the case cannot fail";
+        ASSERT_TRUE(SetFileAttributesA(document.c_str(), c.attributes));
+        ASSERT_TRUE(SetWrittenAgo(document));
         directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
         EXPECT_EQ(ReadFileBytes(document), WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")))
             << before;
@@ -662,69 +751,128 @@ std::pair<std::string, size_t> WithoutStartFailures(std::string log) {
     return {log, count};
 }
 
-// Runs that overlap append whole records and never leave a half-written
-// document. Each client opens the document as it starts, while other runs are
-// replacing it: every one must find it there, and whole. A read-only document
-// makes Windows refuse each move until the run clears the attribute, and
-// another run's move may bring it back before the next try.
-TEST(RequestEndToEnd, ThirtyRunsAtOnceLoseNothing) {
+// Another process holds the directory's lock (a run that hangs, say): the run
+// waits for it about two seconds, then writes its document without it.
+TEST(RequestEndToEnd, ADirectoryLockHeldElsewhereDelaysTheRunWithinItsBound) {
+    RequestDirectory directory;
+    const FileLockPointer held = LockFile(directory.File("Kestrup.lock"));
+    ASSERT_TRUE(held);
+    const auto start = std::chrono::steady_clock::now();
+    directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
+    const auto taken = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(taken, std::chrono::milliseconds(1500));
+    EXPECT_LT(taken, std::chrono::seconds(20));
+    EXPECT_EQ(directory.ClientRecords(1),
+              ClientRecord(directory, Document("Live", "10.1.2.3", "Name=\"Lobby\"")));
+}
+
+// Cameras 1 to 30, each its own input, for requests that overlap.
+std::string ManyCamerasSite() {
+    std::string site =
+        "<Config Width=\"640\" Height=\"480\" Left=\"10\" Top=\"20\">\n<System IPAddr=\"h\">\n";
+    for (int camera = 1; camera <= 30; ++camera) {
+        site += "<Camera Number=\"" + std::to_string(camera) + "\"><Input Name=\"Camera " +
+                std::to_string(camera) + "\" /></Camera>\n";
+    }
+    return site + "</System>\n</Config>\n";
+}
+
+// Requests that overlap each reach their own client: every client, however
+// long it takes to read its document, shows its own request's camera, and the
+// log holds every run's record whole. A lone request keeps nVCmdLine.xml, also
+// beside older documents of other slots; on Windows, one that another program
+// holds open without sharing its deletion is passed over.
+TEST(RequestEndToEnd, EachClientShowsItsOwnRequestsCamera) {
     const struct {
         size_t runs;
-        int rounds;
-        bool readOnly;
-    } cases[] = {{30, 3, false}, {4, 5, true}};
+        int apartMilliseconds;
+        int clientWaitMilliseconds;        // before the client reads its document
+        std::vector<std::string> earlier;  // documents written long before
+        bool firstHeldOpen = false;
+    } cases[] = {
+        {1, 0, 0, {"nVCmdLine-2.xml", "nVCmdLine-3.xml"}},
+        {3, 0, 1500, {}},
+        {WindowsBuild() ? 6u : 10u, 0, 1500, {}},
+        {4, 400, 3000, {}},
+        {30, 0, 1500, {}},
+        {1, 0, 0, {kDocument}, true},
+    };
     // Wine now and then refuses one start among so many at once ("Internal
     // error."), of a client (the run logs it with that reason) or of a run
     // itself; that client is not counted.
     const size_t startsWineMayRefuse = WindowsBuild() ? 3 : 0;
-    const std::vector<std::string> arguments = {"-c",       "7",  "-s",       "10.1.2.3", "-d",
-                                                "12252010", "-b", "10:30:00", "-e",       "11:00:00"};
-    const std::string document =
-        Document(SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)),
-                 "10.1.2.3", "Name=\"Lobby\"");
-    constexpr auto kWritable = std::filesystem::perms::owner_write;
     for (const auto& c : cases) {
-        for (int round = 0; round < c.rounds; ++round) {
-            const std::string label = std::to_string(c.runs) + " runs, round " + std::to_string(round);
-            RequestDirectory directory;
-            const std::string documentPath = directory.File(kDocument);
-            if (c.readOnly) {
-                WriteFileBytes(documentPath, "earlier document\n");
-                std::filesystem::permissions(documentPath, kWritable, std::filesystem::perm_options::remove);
-            }
-            std::vector<ProgramRun> results(c.runs);
-            std::vector<std::thread> runs;
-            for (size_t i = 0; i < c.runs; ++i)
-                runs.emplace_back([&, i] { results[i] = directory.Run(arguments); });
-            for (auto& run : runs) run.join();
-            // A run that Wine refused to start leaves no record; any other
-            // run says nothing on its standard error.
-            size_t runsNotStarted = 0;
-            std::string errors;
-            for (const auto& result : results) {
-                if (!result.started) ++runsNotStarted;
-                errors += result.standardError;
-            }
-            EXPECT_EQ(errors, "") << label;
-
-            std::string expectedLog;
-            for (size_t i = runsNotStarted; i < c.runs; ++i) {
-                expectedLog += ExpectedRecord(directory.CommandLineText(arguments), kReadLines);
-            }
-            auto [log, refusedStarts] = WithoutStartFailures(directory.Log());
-            EXPECT_EQ(log, expectedLog) << label;
-            EXPECT_LE(refusedStarts + runsNotStarted, startsWineMayRefuse) << label;
-            refusedStarts += runsNotStarted;
-            EXPECT_EQ(ReadFileBytes(documentPath), WithLineEnds(document)) << label;
-            const std::string records = directory.ClientRecords(c.runs - refusedStarts);
-            EXPECT_EQ(RequestDirectory::Count(records, ClientRecord(directory, document)),
-                      c.runs - refusedStarts)
-                << label << ": " << RequestDirectory::Count(records, "(missing)") << " found no document";
-            EXPECT_EQ(ListDirectory(directory.Path()).find(".tmp"), std::string::npos) << label;
-            const auto permissions = std::filesystem::status(documentPath).permissions();
-            EXPECT_EQ((permissions & kWritable) == std::filesystem::perms::none, c.readOnly) << label;
-            std::filesystem::permissions(documentPath, kWritable, std::filesystem::perm_options::add);
+        if (c.firstHeldOpen && !WindowsBuild()) continue;  // only Windows refuses to replace it
+        const std::string label = std::to_string(c.runs) + " runs " + std::to_string(c.apartMilliseconds) +
+                                  " ms apart, " + std::to_string(c.earlier.size()) + " earlier";
+        RequestDirectory directory;
+        WriteFileBytes(directory.File("KestrupConfig.xml"), ManyCamerasSite());
+        WriteFileBytes(directory.File("norvclient-wait"), std::to_string(c.clientWaitMilliseconds));
+        for (const auto& name : c.earlier) {
+            WriteFileBytes(directory.File(name), "earlier document\n");
+            SetWrittenAgo(directory.File(name));
         }
+#ifdef _WIN32
+        HANDLE holder = c.firstHeldOpen ? CreateFileA(directory.File(kDocument).c_str(), GENERIC_READ,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                      OPEN_EXISTING, 0, nullptr)
+                                        : INVALID_HANDLE_VALUE;
+        EXPECT_EQ(holder != INVALID_HANDLE_VALUE, c.firstHeldOpen) << label;
+#endif
+        std::vector<std::vector<std::string>> arguments;
+        std::vector<std::string> documents;
+        for (size_t i = 1; i <= c.runs; ++i) {
+            arguments.push_back({"-c", std::to_string(i), "-s", "h", "-d", "live", "-b", "x", "-e", "y"});
+            documents.push_back(Document("Live", "h", "Name=\"Camera " + std::to_string(i) + "\""));
+        }
+        std::vector<ProgramRun> results(c.runs);
+        std::vector<std::thread> runs;
+        for (size_t i = 0; i < c.runs; ++i) {
+            runs.emplace_back([&, i] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.apartMilliseconds * i));
+                results[i] = directory.Run(arguments[i]);
+            });
+        }
+        for (auto& run : runs) run.join();
+        size_t runsNotStarted = 0;
+        std::string errors;
+        for (const auto& result : results) {
+            if (!result.started) ++runsNotStarted;
+            errors += result.standardError;
+        }
+        EXPECT_EQ(errors, "") << label;
+        auto [log, refusedStarts] = WithoutStartFailures(directory.Log());
+        size_t logged = 0;
+        for (size_t i = 0; i < c.runs; ++i) {
+            const std::string record = ExpectedRecord(directory.CommandLineText(arguments[i]),
+                                                      "Found Config XML element\nFound h "
+                                                      "system XML element\n");
+            const size_t found = RequestDirectory::Count(log, record);
+            EXPECT_EQ(found, results[i].started ? 1u : 0u) << label << ": run " << i;
+            logged += found * record.size();
+        }
+        EXPECT_EQ(log.size(), logged) << label << ": the log holds more than whole records";
+        EXPECT_LE(refusedStarts + runsNotStarted, startsWineMayRefuse) << label;
+        refusedStarts += runsNotStarted;
+        const std::string records = directory.ClientRecords(c.runs - refusedStarts);
+        size_t shown = 0;
+        for (const auto& document : documents) {
+            const size_t found =
+                RequestDirectory::Count(records, WithLineEnds("document:\n" + document + "end\n"));
+            EXPECT_LE(found, 1u) << label << ": two clients showed one camera\n" << records;
+            shown += found;
+        }
+        EXPECT_EQ(shown, c.runs - refusedStarts) << label << ":\n" << records;
+        if (c.runs == 1 && !c.firstHeldOpen) {
+            EXPECT_EQ(records, ClientRecord(directory, documents[0])) << label;
+        }
+        for (const auto& name : c.earlier) {
+            EXPECT_EQ(ReadFileBytes(directory.File(name)), "earlier document\n") << label << ": " << name;
+        }
+        EXPECT_EQ(ListDirectory(directory.Path()).find(".tmp"), std::string::npos) << label;
+#ifdef _WIN32
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+#endif
     }
 }
 
