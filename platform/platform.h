@@ -2,7 +2,6 @@
 // platform_win32.cpp and platform_posix.cpp implement it; the build picks one.
 #pragma once
 
-#include <cstdint>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -97,9 +96,6 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
 
 // A text stream on path only when it is a regular file; never waits on a pipe.
 std::FILE* OpenRegularFileForReading(const std::string& path);
-
-// The open file's size in 64 bits on every build.
-bool GetOpenFileSize(std::FILE* file, std::uint64_t& size);
 
 // Local time to calendar time by UTC offset: a repeated time takes the smaller
 // offset, a skipped one the larger (zone data's daylight flags mislead).

@@ -340,13 +340,6 @@ std::FILE* OpenRegularFileForReading(const std::string& path) {
     return file;
 }
 
-bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
-    struct stat status;
-    if (fstat(fileno(file), &status) != 0) return false;
-    size = static_cast<std::uint64_t>(status.st_size);
-    return true;
-}
-
 // The offsets a day before and after are the candidates: the smaller where it reads
 // back (the later of two readings), else the larger (the only one, or a gap's).
 bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {

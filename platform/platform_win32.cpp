@@ -374,15 +374,6 @@ std::FILE* OpenRegularFileForReading(const std::string& path) {
     return StreamOn(handle, _O_RDONLY | _O_TEXT, "r");
 }
 
-// GetFileSizeEx, not the C runtime's ftell: its long is 32 bits on Windows.
-bool GetOpenFileSize(std::FILE* file, std::uint64_t& size) {
-    intptr_t osHandle = _get_osfhandle(_fileno(file));
-    LARGE_INTEGER length;
-    if (osHandle == -1 || !GetFileSizeEx(reinterpret_cast<HANDLE>(osHandle), &length)) return false;
-    size = static_cast<std::uint64_t>(length.QuadPart);
-    return true;
-}
-
 // mktime sets tm_wday on success only, telling failure from the time -1. It refuses
 // all of 1969: such a time is read in 1970, a year as long, and taken a year back.
 bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {

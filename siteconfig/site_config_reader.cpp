@@ -1,7 +1,6 @@
 #include "site_config_reader.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdio>
 #include <istream>
 #include <map>
@@ -55,17 +54,15 @@ FileText ReadFileText(const std::string& path, std::string& text) {
     std::FILE* file = OpenRegularFileForReading(path);
     if (file == nullptr) return FileText::NotOpened;
     text.clear();
-    // The size on disk decides before anything is read; text mode can only make
-    // the text shorter. A size the file does not tell leaves the bound on the
-    // reading below, which also catches a file that grows while it is read.
-    std::uint64_t size = 0;
-    if (GetOpenFileSize(file, size)) {
-        if (size > kMaxSiteFileSize) {
-            std::fclose(file);
-            return FileText::TooLarge;
-        }
-        text.reserve(static_cast<size_t>(size));
+    // The size decides before anything is read (text mode only shortens it); one
+    // past a long's range (-1) or a growing file meets the bound of the reading.
+    const long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    std::rewind(file);
+    if (size > static_cast<long>(kMaxSiteFileSize)) {
+        std::fclose(file);
+        return FileText::TooLarge;
     }
+    if (size > 0) text.reserve(static_cast<size_t>(size));
     char chunk[kReadChunkSize];
     // At most one byte past the bound: enough to know the file is past it.
     size_t count;
