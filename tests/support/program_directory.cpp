@@ -11,13 +11,14 @@ namespace {
 constexpr char kClientName[] = "norvclient.exe";
 constexpr char kVersionsFile[] = "package-versions.txt";
 constexpr char kVersionLineStart[] = "\nversion=";
+constexpr char kCallerDirectory[] = "caller";
 
 ProgramsUnderTest programsUnderTest;
 
-std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+std::string FileName(const std::string& path) { return PathOf(path).filename().u8string(); }
 
 std::string AbsolutePath(const std::string& path) {
-    return path.empty() ? path : std::filesystem::absolute(path).string();
+    return path.empty() ? path : std::filesystem::absolute(PathOf(path)).u8string();
 }
 
 const std::string& BannerStart() {
@@ -57,9 +58,34 @@ std::string ArgumentsText(const std::vector<std::string>& arguments) {
 
 ProgramDirectory::ProgramDirectory(const std::string& subdirectory) : scratch_("kestrup-e2e") {
     path_ = subdirectory.empty() ? scratch_.Path() : MakeDirectory(scratch_.File(subdirectory));
+    PutProgram();
+}
+
+ProgramDirectory::ProgramDirectory(const AtDriveRoot& root)
+    : scratch_("kestrup-e2e"), path_(root.drive), atRoot_(true) {
+    EmptyRoot();
+    PutProgram();
+    MakeDirectory(File(kCallerDirectory));
+}
+
+ProgramDirectory::~ProgramDirectory() {
+    if (atRoot_) EmptyRoot();
+}
+
+// An empty root has not even "." to list, which the C++ library takes for an error.
+void ProgramDirectory::EmptyRoot() const {
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(PathOf(File("")), error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code ignored;
+        std::filesystem::remove_all(entry->path(), ignored);
+    }
+}
+
+void ProgramDirectory::PutProgram() {
     program_ = File(FileName(programsUnderTest.program));
     CopyFileTo(programsUnderTest.program, program_);
-    std::filesystem::permissions(program_, std::filesystem::perms::owner_exec,
+    std::filesystem::permissions(PathOf(program_), std::filesystem::perms::owner_exec,
                                  std::filesystem::perm_options::add);
 }
 
@@ -81,13 +107,17 @@ std::string ProgramDirectory::ClientRecords(size_t count) const {
 void ProgramDirectory::AddStandInClient() const {
     const std::string client = File(kClientName);
     CopyFileTo(programsUnderTest.client, client);
-    std::filesystem::permissions(client, std::filesystem::perms::owner_exec,
+    std::filesystem::permissions(PathOf(client), std::filesystem::perms::owner_exec,
                                  std::filesystem::perm_options::add);
 }
 
 ProgramRun ProgramDirectory::Run(const std::vector<std::string>& arguments) const {
     ProgramRun run;
-    if (!RunProgramAndWait(program_, arguments, path_, run)) run.exitStatus = -1;
+    // At a root the program is run from another directory of that drive, as a
+    // caller's may be: "K:" alone then names that directory, not the root.
+    if (!RunProgramAndWait(program_, arguments, atRoot_ ? File(kCallerDirectory) : path_, run)) {
+        run.exitStatus = -1;
+    }
     return run;
 }
 

@@ -30,11 +30,19 @@ const std::string& BuildVersion();
 // show them.
 std::string ArgumentsText(const std::vector<std::string>& arguments);
 
+// A drive ("K:") whose root a test may fill and empty.
+struct AtDriveRoot {
+    std::string drive;
+};
+
 class ProgramDirectory {
 public:
     // subdirectory: where inside the scratch directory the program is put
     // (empty: the scratch directory itself).
     explicit ProgramDirectory(const std::string& subdirectory = "");
+    // The program at the drive's root, which is emptied before and after.
+    explicit ProgramDirectory(const AtDriveRoot& root);
+    ~ProgramDirectory();
 
     const std::string& Path() const { return path_; }
     const std::string& Program() const { return program_; }
@@ -54,9 +62,13 @@ public:
     std::string CommandLineText(const std::vector<std::string>& arguments) const;
 
 private:
+    void PutProgram();
+    void EmptyRoot() const;
+
     ScratchDirectory scratch_;
     std::string path_;
     std::string program_;
+    bool atRoot_ = false;
 };
 
 // A run's record in the run log: the empty line, the banner and the command line,
