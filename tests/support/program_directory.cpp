@@ -30,12 +30,14 @@ const std::string& BannerStart() {
 
 void SetProgramsUnderTest(const ProgramsUnderTest& programs) {
     programsUnderTest = {AbsolutePath(programs.program), AbsolutePath(programs.client),
-                         AbsolutePath(programs.checker)};
+                         AbsolutePath(programs.checker), AbsolutePath(programs.linkProgram)};
 }
 
 const std::string& StandInClient() { return programsUnderTest.client; }
 
 const std::string& Checker() { return programsUnderTest.checker; }
+
+const std::string& LinkProgram() { return programsUnderTest.linkProgram; }
 
 const std::string& BuildVersion() {
     static const std::string version = [] {
@@ -111,18 +113,27 @@ void ProgramDirectory::AddStandInClient() const {
                                  std::filesystem::perm_options::add);
 }
 
-ProgramRun ProgramDirectory::Run(const std::vector<std::string>& arguments) const {
+std::string ProgramDirectory::AddLinkProgram() const {
+    const std::string program = File(FileName(programsUnderTest.linkProgram));
+    CopyFileTo(programsUnderTest.linkProgram, program);
+    return program;
+}
+
+ProgramRun ProgramDirectory::Run(const std::vector<std::string>& arguments,
+                                 const std::string& program) const {
     ProgramRun run;
     // At a root the program is run from another directory of that drive, as a
     // caller's may be: "K:" alone then names that directory, not the root.
-    if (!RunProgramAndWait(program_, arguments, atRoot_ ? File(kCallerDirectory) : path_, run)) {
+    const std::string& started = program.empty() ? program_ : program;
+    if (!RunProgramAndWait(started, arguments, atRoot_ ? File(kCallerDirectory) : path_, run)) {
         run.exitStatus = -1;
     }
     return run;
 }
 
-std::string ProgramDirectory::CommandLineText(const std::vector<std::string>& arguments) const {
-    return program_ + " " + ArgumentsText(arguments);
+std::string ProgramDirectory::CommandLineText(const std::vector<std::string>& arguments,
+                                              const std::string& program) const {
+    return (program.empty() ? program_ : program) + " " + ArgumentsText(arguments);
 }
 
 std::string ExpectedRecord(const std::string& commandLineText, const std::string& lines) {

@@ -11,15 +11,18 @@
 
 // Given on the test program's command line: the built program, and the other
 // built programs it may use, each in a slot of its own (empty where a test
-// program does not use it): the stand-in client and the checker.
+// program does not use it): the stand-in client, the checker and the link
+// program (Windows only).
 struct ProgramsUnderTest {
     std::string program;
     std::string client;
     std::string checker;
+    std::string linkProgram;
 };
 void SetProgramsUnderTest(const ProgramsUnderTest& programs);
 const std::string& StandInClient();
 const std::string& Checker();
+const std::string& LinkProgram();
 
 // The version the build gives the programs and their packages, from the
 // versions file it writes beside the programs: "1.1.1.27804". Where the file
@@ -55,11 +58,16 @@ public:
     // on after the program has exited), waiting up to a minute for them.
     std::string ClientRecords(size_t count) const;
 
-    // Runs the program here, with this directory as the working directory.
-    ProgramRun Run(const std::vector<std::string>& arguments) const;
+    // Puts a copy of the link program here; gives its path.
+    std::string AddLinkProgram() const;
 
-    // The command line text the program logs for these arguments.
-    std::string CommandLineText(const std::vector<std::string>& arguments) const;
+    // Runs the program (or another one put here) here, with this directory as
+    // the working directory.
+    ProgramRun Run(const std::vector<std::string>& arguments, const std::string& program = "") const;
+
+    // The command line text the program (or another) logs for these arguments.
+    std::string CommandLineText(const std::vector<std::string>& arguments,
+                                const std::string& program = "") const;
 
 private:
     void PutProgram();
