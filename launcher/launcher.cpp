@@ -109,10 +109,6 @@ void WriteBanner(const std::string& commandLineText) {
     WriteLogLine(kCommandLineFormat, commandLineText.c_str());
 }
 
-}  // namespace
-
-namespace {
-
 // linksOnly: the link program's pass, whose arguments are read as a link
 // whatever they hold.
 int RunPass(int argc, char* argv[], bool linksOnly) {

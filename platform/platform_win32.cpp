@@ -133,10 +133,12 @@ bool GetRunningProgramPath(const char*, std::string& path, std::string& unspelt)
     }
     path.clear();
     if (wide.empty() || PathInCodePage(wide, L"", CP_ACP, path)) return true;
-    std::wstring shortPath(wide.size() + 1, L'\0');
-    const DWORD length =
-        GetShortPathNameW(wide.c_str(), shortPath.data(), static_cast<DWORD>(shortPath.size()));
-    shortPath.resize(length < shortPath.size() ? length : 0);
+    // A short name may be longer than its long one ("Cā" as "C_~1"): asked for
+    // its size first.
+    const DWORD size = GetShortPathNameW(wide.c_str(), nullptr, 0);
+    std::wstring shortPath(size, L'\0');
+    const DWORD length = size > 0 ? GetShortPathNameW(wide.c_str(), shortPath.data(), size) : 0;
+    shortPath.resize(length < size ? length : 0);
     if (PathInCodePage(wide, shortPath, CP_ACP, path)) return true;
     unspelt = Utf8(wide.c_str());
     return false;

@@ -63,22 +63,22 @@ ProgramDirectory::ProgramDirectory(const std::string& subdirectory) : scratch_("
     PutProgram();
 }
 
-ProgramDirectory::ProgramDirectory(const AtDriveRoot& root)
-    : scratch_("kestrup-e2e"), path_(root.drive), atRoot_(true) {
+ProgramDirectory::ProgramDirectory(const AtDriveRoot& root) : scratch_("kestrup-e2e"), drive_(root.drive) {
     EmptyRoot();
+    path_ = root.subdirectory.empty() ? drive_ : MakeDirectory(drive_ + PathSeparator() + root.subdirectory);
     PutProgram();
-    MakeDirectory(File(kCallerDirectory));
+    MakeDirectory(drive_ + PathSeparator() + kCallerDirectory);
 }
 
 ProgramDirectory::~ProgramDirectory() {
-    if (atRoot_) EmptyRoot();
+    if (!drive_.empty()) EmptyRoot();
 }
 
 // An empty root has not even "." to list, which the C++ library takes for an error.
 void ProgramDirectory::EmptyRoot() const {
     std::error_code error;
-    for (std::filesystem::directory_iterator entry(PathOf(File("")), error), end; !error && entry != end;
-         entry.increment(error)) {
+    for (std::filesystem::directory_iterator entry(PathOf(drive_ + PathSeparator()), error), end;
+         !error && entry != end; entry.increment(error)) {
         std::error_code ignored;
         std::filesystem::remove_all(entry->path(), ignored);
     }
@@ -122,10 +122,11 @@ std::string ProgramDirectory::AddLinkProgram() const {
 ProgramRun ProgramDirectory::Run(const std::vector<std::string>& arguments,
                                  const std::string& program) const {
     ProgramRun run;
-    // At a root the program is run from another directory of that drive, as a
+    // On a drive the program is run from another directory of that drive, as a
     // caller's may be: "K:" alone then names that directory, not the root.
     const std::string& started = program.empty() ? program_ : program;
-    if (!RunProgramAndWait(started, arguments, atRoot_ ? File(kCallerDirectory) : path_, run)) {
+    const std::string caller = drive_ + PathSeparator() + kCallerDirectory;
+    if (!RunProgramAndWait(started, arguments, drive_.empty() ? path_ : caller, run)) {
         run.exitStatus = -1;
     }
     return run;

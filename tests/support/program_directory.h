@@ -33,9 +33,11 @@ const std::string& BuildVersion();
 // show them.
 std::string ArgumentsText(const std::vector<std::string>& arguments);
 
-// A drive ("K:") whose root a test may fill and empty.
+// A drive ("K:") whose root a test may fill and empty, and where on it the
+// program is put (empty: at the root).
 struct AtDriveRoot {
     std::string drive;
+    std::string subdirectory;
 };
 
 class ProgramDirectory {
@@ -43,7 +45,7 @@ public:
     // subdirectory: where inside the scratch directory the program is put
     // (empty: the scratch directory itself).
     explicit ProgramDirectory(const std::string& subdirectory = "");
-    // The program at the drive's root, which is emptied before and after.
+    // The program on the drive, whose root is emptied before and after.
     explicit ProgramDirectory(const AtDriveRoot& root);
     ~ProgramDirectory();
 
@@ -76,7 +78,7 @@ private:
     ScratchDirectory scratch_;
     std::string path_;
     std::string program_;
-    bool atRoot_ = false;
+    std::string drive_;  // the drive the program is on, when it is one of the tests' own
 };
 
 // A run's record in the run log: the empty line, the banner and the command line,
