@@ -18,18 +18,14 @@
 // setting (Windows) it does nothing.
 void KeepLargeBlocksInHeap();
 
-// Full path of the running program file, as the system reports it, else as
-// argument 0 says (empty when neither can). On Windows it is read in UTF-16 and
-// given in the ANSI code page only where that spells it exactly, else as its
-// short path where that is plain ASCII: else false, with unspelt the path in
-// UTF-8, for a caller to refuse to run (a lookalike names another directory).
+// Full path of the running program file as the system reports it, else argument
+// 0 (empty if neither). Windows: in the ANSI code page where it spells the path
+// exactly, else the short path if plain ASCII; else false, unspelt in UTF-8.
 bool GetRunningProgramPath(const char* argumentZero, std::string& path, std::string& unspelt);
 
-// Writes text to the system's log: on Windows the Application event log, under
-// the source "Kestrup"; natively syslog.
+// Text to the system's log (the Application event log, source "Kestrup"; syslog).
 void ReportToSystemLog(const std::string& text);
-
-// Lets a program started next come to the front, as a click asked for (Windows).
+// Lets the program started next come to the front, as a click asks (Windows).
 void AllowNextProgramToTheFront();
 
 // The separator between a directory and a name in the paths this program forms.
