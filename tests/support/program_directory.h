@@ -64,7 +64,7 @@ public:
     std::string AddLinkProgram() const;
 
     // Runs the program (or another one put here) here, with this directory as
-    // the working directory.
+    // the working directory; on a drive, with another directory of that drive.
     ProgramRun Run(const std::vector<std::string>& arguments, const std::string& program = "") const;
 
     // The command line text the program (or another) logs for these arguments.
