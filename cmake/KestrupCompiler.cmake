@@ -9,6 +9,6 @@ add_library(kestrup_warnings INTERFACE)
 target_compile_options(kestrup_warnings INTERFACE -Wall -Wextra -Wpedantic -Wshadow)
 
 if(WIN32)
-  # One self-contained console program: no MinGW runtime DLLs beside it.
+  # Self-contained programs: no MinGW runtime DLLs beside them.
   add_link_options(-static -static-libgcc -static-libstdc++)
 endif()

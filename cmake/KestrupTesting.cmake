@@ -26,7 +26,10 @@ endif()
 
 file(STRINGS "${CMAKE_CURRENT_LIST_DIR}/wine.env" _wine_settings REGEX "^[A-Z]")
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${CMAKE_CURRENT_LIST_DIR}/wine.env")
-set(KESTRUP_WINE_ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" ${_wine_settings})
+# KESTRUP_ROOT_DRIVE: a drive of the prefix whose root the end-to-end tests
+# own (wine_session.sh maps it to KESTRUP_ROOT_DRIVE_DIR), for a program there.
+set(KESTRUP_WINE_ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix" ${_wine_settings}
+  "KESTRUP_ROOT_DRIVE=K:" "KESTRUP_ROOT_DRIVE_DIR=${CMAKE_BINARY_DIR}/wine-drive-k")
 
 if(CMAKE_CROSSCOMPILING)
   set(_wine_session "${CMAKE_CURRENT_LIST_DIR}/wine_session.sh")

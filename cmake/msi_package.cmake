@@ -88,7 +88,7 @@ endif()
 if(KESTRUP_SIGNING)
   # The extended signature also covers the package's stream metadata.
   kestrup_sign_file("${msi}" -add-msi-dse)
-  message(STATUS "Signed Kestrup.exe, kestrup-check.exe and the .msi with $ENV{KESTRUP_SIGN_PKCS12}")
+  message(STATUS "Signed the programs and the .msi with $ENV{KESTRUP_SIGN_PKCS12}")
 else()
   message(STATUS "Not signed: KESTRUP_SIGN_PKCS12 names no code-signing certificate")
 endif()

@@ -73,8 +73,8 @@ endforeach()
 
 file(WRITE "${OUTPUT}" "Third-party notices for Kestrup ${VERSION} for Windows (x86-64)
 
-Kestrup.exe and kestrup-check.exe are linked statically: besides Kestrup's own
-code they hold the code below. Each part names the Debian packages it was built
+Kestrup.exe, KestrupLink.exe and kestrup-check.exe are linked statically:
+besides Kestrup's own code they hold the code below. Each part names the Debian packages it was built
 from, with their versions; the copyright file of each follows, word for word as
 Debian ships it, with the licence of every piece.
 

@@ -1,6 +1,6 @@
 # CPack runs this on the staged release files, before the package step: it first
 # removes this version's packages from the output directory, so that a failed
-# signing or package step leaves neither package; then it signs both programs
+# signing or package step leaves neither package; then it signs the programs
 # when a certificate is given (cmake/signing.cmake), so the zip and the Windows
 # Installer package carry the same signed programs. cmake/msi_package.cmake says
 # in its one line whether the release is signed.
@@ -12,7 +12,10 @@ foreach(package zip msi)
 endforeach()
 
 if(KESTRUP_SIGNING)
-  foreach(program Kestrup.exe kestrup-check.exe)
-    kestrup_sign_file("${CPACK_TEMPORARY_DIRECTORY}/${program}")
+  foreach(file IN LISTS CPACK_KESTRUP_RELEASE_FILES)
+    string(REGEX MATCH "^[^|]*" program "${file}")
+    if(program MATCHES "\\.exe$")
+      kestrup_sign_file("${CPACK_TEMPORARY_DIRECTORY}/${program}")
+    endif()
   endforeach()
 endif()

@@ -48,9 +48,8 @@ std::string ReadFile(const std::string& path) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    // argv[0] where the system cannot tell (Linux without /proc).
-    std::string ownPath = argv[0];
-    GetRunningProgramPath(ownPath);
+    std::string ownPath, unspelt;
+    if (!GetRunningProgramPath(argc > 0 ? argv[0] : nullptr, ownPath, unspelt)) return 1;
     const std::string ownDirectory = ownPath.substr(0, ownPath.rfind(PathSeparator()));
     std::fputs("stand-in client: standard output\n", stdout);
     std::fputs("stand-in client: standard error\n", stderr);

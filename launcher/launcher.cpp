@@ -23,6 +23,10 @@ constexpr char kDefaultLogName[] = "Kestrup.log";
 constexpr char kLogOff[] = "0";
 constexpr char kLogToStandardError[] = "1";
 
+constexpr char kUnspeltDirectory[] =
+    "Kestrup does not run from %s: the system's ANSI code page cannot spell that directory's name, "
+    "and it has no short name in plain ASCII\n";
+
 constexpr char kBannerFormat[] = "\n%s v%s executing at: %s\n";
 constexpr char kCommandLineFormat[] = "Command Line: %s\n";
 
@@ -41,15 +45,21 @@ void PrintUsage(const std::string& defaultLogPath) {
     std::printf("    -e Search end time (HH:MM:SS)\n");
 }
 
-// What stands before the last separator of the program's path. Should the
-// system not report the path, argument 0 stands in for it, and a bare name
-// means the current directory.
-std::string FindProgramDirectory(const char* argumentZero) {
-    std::string path;
-    if (!GetRunningProgramPath(path) && argumentZero != nullptr) path = argumentZero;
+// What stands before the last separator of the program's path; a bare name
+// means the current directory. False when the path cannot be spelt: the run
+// refuses, with its line on standard error, before it reads or writes anything.
+bool FindProgramDirectory(const char* argumentZero, std::string& directory) {
+    std::string path, unspelt;
+    if (!GetRunningProgramPath(argumentZero, path, unspelt)) {
+        const std::string shown = LinkAsLogged(unspelt.substr(0, unspelt.rfind(PathSeparator())));
+        std::vector<char> line(sizeof kUnspeltDirectory + shown.size());
+        std::snprintf(line.data(), line.size(), kUnspeltDirectory, shown.c_str());
+        WriteStandardError(line.data());
+        return false;
+    }
     auto end = path.rfind(PathSeparator());
-    if (end == std::string::npos) return ".";
-    return path.substr(0, end);
+    directory = end == std::string::npos ? "." : path.substr(0, end);
+    return true;
 }
 
 }  // namespace
@@ -61,7 +71,7 @@ std::vector<std::string> RequestArguments(int argc, char* argv[], int first, boo
     const std::vector<std::string> arguments(argv + start, argv + argc);
     std::vector<std::string> received = ArgumentsAsReceived(argc, argv);
     received.erase(received.begin(), received.begin() + std::min<std::size_t>(start, received.size()));
-    linkGiven = HoldsRequestLink(arguments) || HoldsRequestLink(received);
+    linkGiven = linkGiven || HoldsRequestLink(arguments) || HoldsRequestLink(received);
     return linkGiven ? received : arguments;
 }
 
@@ -99,14 +109,14 @@ void WriteBanner(const std::string& commandLineText) {
     WriteLogLine(kCommandLineFormat, commandLineText.c_str());
 }
 
-}  // namespace
-
-int RunLauncher(int argc, char* argv[]) {
+// linksOnly: the link program's pass, whose arguments are read as a link
+// whatever they hold.
+int RunPass(int argc, char* argv[], bool linksOnly) {
     RunContext context;
-    context.programDirectory = FindProgramDirectory(argc > 0 ? argv[0] : nullptr);
+    if (!FindProgramDirectory(argc > 0 ? argv[0] : nullptr, context.programDirectory)) return 0;
     // Argument 0 is not searched: a program path such as C:\Cam-Viewer\Kestrup.exe
     // must not be read as the -v option.
-    bool linkGiven = false;
+    bool linkGiven = linksOnly;
     const std::vector<std::string> arguments = RequestArguments(argc, argv, 1, linkGiven);
     context.optionText = JoinArguments(arguments);
     // Argument 0 is the system's, not a page's: it is shown as it is.
@@ -129,6 +139,16 @@ int RunLauncher(int argc, char* argv[]) {
     const int status = ReadLinkArguments(arguments, context.link, linkGiven) ? RunRequest(context) : 0;
     CloseRunLog();
     return status;
+}
+
+}  // namespace
+
+int RunLauncher(int argc, char* argv[]) { return RunPass(argc, argv, false); }
+
+int RunLinkLauncher(int argc, char* argv[]) {
+    SendStandardErrorToSystemLog();
+    AllowNextProgramToTheFront();
+    return RunPass(argc, argv, true);
 }
 
 std::string ProgramVersionText() { return kVersion; }

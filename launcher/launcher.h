@@ -9,9 +9,14 @@
 // request prints the usage text and ends the process with exit(0).
 int RunLauncher(int argc, char* argv[]);
 
-// The arguments from argv[first] on, and whether they hold a link: then they
-// are taken as the system received them (ArgumentsAsReceived), so that a link
-// is read as it was sent.
+// The same pass for the link program, which has no standard error and is
+// opened by a click: its arguments must be one link, read as one, and what
+// would go to standard error goes to the system's log.
+int RunLinkLauncher(int argc, char* argv[]);
+
+// The arguments from argv[first] on, and whether they hold a link (or are to
+// be read as one: linkGiven true on entry): then they are taken as the system
+// received them (ArgumentsAsReceived), so that a link is read as it was sent.
 std::vector<std::string> RequestArguments(int argc, char* argv[], int first, bool& linkGiven);
 
 // The arguments, each followed by one space: the text that options are looked

@@ -11,9 +11,15 @@
 // Lets the allocator reuse the site file's freed large buffers; call once, early.
 void KeepLargeBlocksInHeap();
 
-// Full path of the running program file, as the operating system reports it.
-// False when it cannot be obtained.
-bool GetRunningProgramPath(std::string& path);
+// Full path of the running program file as the system reports it, else argument
+// 0 (empty if neither). Windows: in the ANSI code page where it spells the path
+// exactly, else the short path if plain ASCII; else false, unspelt in UTF-8.
+bool GetRunningProgramPath(const char* argumentZero, std::string& path, std::string& unspelt);
+
+// Text to the system's log (the Application event log, source "Kestrup"; syslog).
+void ReportToSystemLog(const std::string& text);
+// Lets the program started next come to the front, as a click asks (Windows).
+void AllowNextProgramToTheFront();
 
 char PathSeparator();
 // The local time of day in the locale's own format, for the banner; empty on failure.

@@ -19,6 +19,9 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
+#include <syslog.h>
+#include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -91,18 +94,25 @@ void KeepLargeBlocksInHeap() {
 #endif
 }
 
-bool GetRunningProgramPath(std::string& path) {
+bool GetRunningProgramPath(const char* argumentZero, std::string& path, std::string&) {
     std::vector<char> buffer(256);
     for (;;) {
         ssize_t length = readlink(kProcSelfExe, buffer.data(), buffer.size());
-        if (length < 0) return false;
+        if (length < 0) break;
         if (static_cast<size_t>(length) < buffer.size()) {
             path.assign(buffer.data(), static_cast<size_t>(length));
             return true;
         }
         buffer.resize(buffer.size() * 2);
     }
+    path = argumentZero != nullptr ? argumentZero : "";
+    return true;
 }
+
+void ReportToSystemLog(const std::string& text) { syslog(LOG_USER | LOG_ERR, "%s", text.c_str()); }
+
+// Natively nothing holds a started program back from the front.
+void AllowNextProgramToTheFront() {}
 
 char PathSeparator() { return '/'; }
 
@@ -313,7 +323,9 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     }
     std::unique_ptr<posix_spawn_file_actions_t, int (*)(posix_spawn_file_actions_t*)> destroyActions(
         &actions, posix_spawn_file_actions_destroy);
-    error = posix_spawn_file_actions_addchdir_np(&actions, workingDirectory.c_str());
+    // The directory of a program at the root is the empty text.
+    const char* directory = workingDirectory.empty() ? "/" : workingDirectory.c_str();
+    error = posix_spawn_file_actions_addchdir_np(&actions, directory);
     const int nullFlags[] = {O_RDONLY, O_WRONLY, O_WRONLY};  // for descriptors 0, 1 and 2
     for (int descriptor = 0; descriptor < 3 && error == 0; ++descriptor) {
         error = posix_spawn_file_actions_addopen(&actions, descriptor, kNullDevice, nullFlags[descriptor], 0);

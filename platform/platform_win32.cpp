@@ -1,5 +1,6 @@
 // The platform interface on Windows, through the Win32 functions themselves.
 #include "platform.h"
+#include "code_page_path.h"
 #include "temporary_name.h"
 
 #include <windows.h>
@@ -21,6 +22,8 @@ namespace {
 // MAX_PATH: the first try; the buffer grows while the path fills it.
 constexpr DWORD kFirstPathBufferSize = 260;
 constexpr int kTimeTextSize = 255;
+constexpr wchar_t kEventSource[] = L"Kestrup";
+constexpr DWORD kEventId = 1;
 
 // The system's message without its line end; "error N" where it has none.
 std::string SystemErrorText(DWORD code) {
@@ -93,24 +96,73 @@ bool LockWithinBound(HANDLE file, OVERLAPPED& place) {
     return false;
 }
 
+// A lone surrogate becomes U+FFFD, which is no ASCII either.
+std::string Utf8(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), size, nullptr, nullptr);
+    if (!utf8.empty()) utf8.pop_back();  // the terminating null
+    return utf8;
+}
+
+std::wstring ArgumentZeroAsReceived() {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::wstring argument = wide != nullptr && count > 0 ? wide[0] : L"";
+    LocalFree(wide);
+    return argument;
+}
+
 }  // namespace
 
 void KeepLargeBlocksInHeap() {}
 
-bool GetRunningProgramPath(std::string& path) {
-    std::vector<char> buffer(kFirstPathBufferSize);
+// Argument 0 stands in from the wide command line: argv's ANSI text is the same
+// lookalike.
+bool GetRunningProgramPath(const char*, std::string& path, std::string& unspelt) {
+    std::wstring wide(kFirstPathBufferSize, L'\0');
     for (;;) {
-        DWORD size = static_cast<DWORD>(buffer.size());
-        DWORD length = GetModuleFileNameA(nullptr, buffer.data(), size);
-        if (length == 0) return false;
+        const DWORD size = static_cast<DWORD>(wide.size());
+        const DWORD length = GetModuleFileNameW(nullptr, wide.data(), size);
         // A full buffer means the path may have been cut; try again with more room.
-        if (length < size) {
-            path.assign(buffer.data(), length);
-            return true;
+        if (length > 0 && length < size) {
+            wide.resize(length);
+            break;
         }
-        buffer.resize(buffer.size() * 2);
+        if (length == 0) {
+            wide = ArgumentZeroAsReceived();
+            break;
+        }
+        wide.resize(wide.size() * 2);
     }
+    path.clear();
+    if (wide.empty() || PathInCodePage(wide, L"", CP_ACP, path)) return true;
+    // A short name may be longer than its long one ("Cā" as "C_~1"): asked for
+    // its size first.
+    const DWORD size = GetShortPathNameW(wide.c_str(), nullptr, 0);
+    std::wstring shortPath(size, L'\0');
+    const DWORD length = size > 0 ? GetShortPathNameW(wide.c_str(), shortPath.data(), size) : 0;
+    shortPath.resize(length < size ? length : 0);
+    if (PathInCodePage(wide, shortPath, CP_ACP, path)) return true;
+    unspelt = Utf8(wide.c_str());
+    return false;
 }
+
+// One entry, the text as the ANSI code page reads it, whatever lines it holds.
+void ReportToSystemLog(const std::string& text) {
+    HANDLE source = RegisterEventSourceW(nullptr, kEventSource);
+    if (source == nullptr) return;
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(size > 0 ? static_cast<size_t>(size) : 1, L'\0');
+    if (size > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
+    const wchar_t* strings[] = {wide.c_str()};
+    ReportEventW(source, EVENTLOG_ERROR_TYPE, 0, kEventId, nullptr, 1, 0, strings, nullptr);
+    DeregisterEventSource(source);
+}
+
+// The right to come to the front passes only from a process that holds it: the
+// link program, which the browser started on a click, does.
+void AllowNextProgramToTheFront() { AllowSetForegroundWindow(ASFW_ANY); }
 
 char PathSeparator() { return '\\'; }
 
@@ -352,8 +404,11 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     PROCESS_INFORMATION process;
     std::memset(&process, 0, sizeof process);
 
+    // As a current directory, "X:" is drive X's current directory, not its root.
+    const bool driveOnly = workingDirectory.size() == 2 && workingDirectory[1] == ':';
+    const std::string directory = driveOnly ? workingDirectory + '\\' : workingDirectory;
     if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
-                        workingDirectory.c_str(), &startup, &process)) {
+                        directory.c_str(), &startup, &process)) {
         errorText = SystemErrorText(GetLastError());
         return false;
     }
@@ -392,14 +447,8 @@ bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {
 std::vector<std::string> ArgumentsAsReceived(int, char*[]) {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> arguments(wide != nullptr ? count : 0);
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        // A lone surrogate becomes U+FFFD, which is no ASCII either.
-        const int size = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        arguments[i].resize(size > 0 ? size : 0);
-        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arguments[i].data(), size, nullptr, nullptr);
-        arguments[i].resize(size > 0 ? size - 1 : 0);  // without the terminating null
-    }
+    std::vector<std::string> arguments;
+    for (int i = 0; wide != nullptr && i < count; ++i) arguments.push_back(Utf8(wide[i]));
     LocalFree(wide);
     return arguments;
 }

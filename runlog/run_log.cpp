@@ -16,6 +16,7 @@ struct RunLog {
     AppendFilePointer file;
     std::string record;            // lines not yet appended to the file
     std::string* lines = nullptr;  // the caller's text, for a Text destination
+    bool systemLog = false;        // standard error is the system's log
 };
 
 RunLog& TheRunLog() {
@@ -36,9 +37,9 @@ std::string Formatted(const char* format, va_list arguments) {
 
 void Write(const std::string& text) {
     RunLog& log = TheRunLog();
-    if (log.destination == Destination::StandardError) {
+    if (log.destination == Destination::StandardError && !log.systemLog) {
         std::fputs(text.c_str(), stderr);
-    } else if (log.destination == Destination::File) {
+    } else if (log.destination == Destination::File || log.destination == Destination::StandardError) {
         log.record += text;
     } else if (log.destination == Destination::Text) {
         *log.lines += text;
@@ -70,6 +71,16 @@ void SetRunLogToText(std::string& text) {
     TheRunLog().lines = &text;
 }
 
+void SendStandardErrorToSystemLog() { TheRunLog().systemLog = true; }
+
+void WriteStandardError(const std::string& text) {
+    if (TheRunLog().systemLog) {
+        ReportToSystemLog(text);
+    } else {
+        std::fputs(text.c_str(), stderr);
+    }
+}
+
 bool RunLogPresent() { return TheRunLog().destination != Destination::Absent; }
 
 void WriteLogLine(const char* format, ...) {
@@ -85,7 +96,9 @@ void CloseRunLog() {
     RunLog& log = TheRunLog();
     if (log.destination == Destination::File) {
         // A refused record (a full disk) is never lost without a word.
-        if (!AppendToFile(*log.file, log.record)) std::fputs(log.record.c_str(), stderr);
+        if (!AppendToFile(*log.file, log.record)) WriteStandardError(log.record);
+    } else if (log.destination == Destination::StandardError && !log.record.empty()) {
+        ReportToSystemLog(log.record);
     }
     log.destination = Destination::Absent;
     log.file.reset();

@@ -14,6 +14,14 @@ void SetRunLogToText(std::string& text);
 
 bool RunLogPresent();
 
+// For a program that has no standard error (the link program, a GUI program):
+// what would go there goes to the system's log instead, a run's lines on
+// standard error at its close as one entry.
+void SendStandardErrorToSystemLog();
+
+// Text for standard error, or for the system's log in its place.
+void WriteStandardError(const std::string& text);
+
 // A printf-style line (the format carries its own line end). Does nothing while
 // the log is absent.
 void WriteLogLine(const char* format, ...)

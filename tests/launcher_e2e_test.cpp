@@ -197,37 +197,53 @@ TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
         const std::string optionsLog = MaskedTimes(ReadFileBytes(directory.File("Kestrup.log")));
         const std::string document = ReadFileBytes(directory.File(kDocument));
         const std::string clientRecord = CompleteClientRecord(directory);
-        std::filesystem::remove(directory.File(kDocument));
-        std::filesystem::remove(directory.File(kClientRecord));
-
-        const std::string linkLine = directory.CommandLineText({c.logged.empty() ? c.link : c.logged});
-        ProgramRun run = directory.Run({c.link});
-        EXPECT_EQ(run.exitStatus, 0) << c.link;
-        EXPECT_EQ(run.standardOutput + run.standardError, "") << c.link;
-        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), document) << c.link;
-        EXPECT_EQ(CompleteClientRecord(directory), clientRecord) << c.link;
-        // The same lines after the banner, the link's reading first.
-        std::string lines = WithoutCarriageReturns(optionsLog.substr(ExpectedRecord(optionsLine).size()));
-        for (auto at = lines.find(optionsLine); at != std::string::npos; at = lines.find(optionsLine)) {
-            lines.replace(at, optionsLine.size(), linkLine);
-        }
         std::string options = ArgumentsText(c.options);
         options.pop_back();
-        EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
-                  optionsLog + ExpectedRecord(linkLine, "Link read as options: " + options + "\n" + lines))
-            << c.link;
+
+        // Kestrup given the link, and on Windows the link program, which the
+        // scheme opens: the same run.
+        std::vector<std::string> programs = {directory.Program()};
+        if (WindowsBuild()) programs.push_back(directory.AddLinkProgram());
+        for (const auto& program : programs) {
+            for (const char* made : {kDocument, kClientRecord, "Kestrup.log"}) {
+                std::filesystem::remove(PathOf(directory.File(made)));
+            }
+            const std::string linkLine =
+                directory.CommandLineText({c.logged.empty() ? c.link : c.logged}, program);
+            ProgramRun run = directory.Run({c.link}, program);
+            EXPECT_EQ(run.exitStatus, 0) << program << ' ' << c.link;
+            EXPECT_EQ(run.standardOutput + run.standardError, "") << program << ' ' << c.link;
+            EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), document) << program << ' ' << c.link;
+            EXPECT_EQ(CompleteClientRecord(directory), clientRecord) << program << ' ' << c.link;
+            // The same lines after the banner, the link's reading first.
+            std::string lines = WithoutCarriageReturns(optionsLog.substr(ExpectedRecord(optionsLine).size()));
+            for (auto at = lines.find(optionsLine); at != std::string::npos; at = lines.find(optionsLine)) {
+                lines.replace(at, optionsLine.size(), linkLine);
+            }
+            EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
+                      ExpectedRecord(linkLine, "Link read as options: " + options + "\n" + lines))
+                << program << ' ' << c.link;
+        }
     }
 }
 
 // A refused link writes no document and starts no client, whatever stands
 // beside it; it never prints help, and its one line goes to the default log.
+// The link program (Windows) takes a link and nothing else.
 TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
     const std::string request = "kestrup:?c=7&s=10.1.2.3&d=live&b=1&e=2";
     const struct {
         std::vector<std::string> arguments;
         std::string reason;
         std::vector<std::string> logged = {};  // as the command line shows them, when not as given
+        bool linkProgram = false;
     } cases[] = {
+        {{}, "a link must be the only argument", {}, true},
+        {{"-?"}, "the link does not begin with kestrup:?, kestrup:/? or kestrup://open/?", {}, true},
+        {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "1", "-e", "2"},
+         "a link must be the only argument",
+         {},
+         true},
         {{request + "&f=other.xml"}, "key f is not a request option (c, s, p, d, b, e)"},
         {{request + "&v=1"}, "key v is not a request option (c, s, p, d, b, e)"},
         {{request + "&c=8"}, "key c is given twice"},
@@ -257,12 +273,15 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
          {"kestrup:?c=%EF%BC%97&s=10.1.2.3&d=live&b=0&e=0%EF%BC%82%20%EF%BC%82-f"}},
     };
     for (const auto& c : cases) {
+        if (c.linkProgram && !WindowsBuild()) continue;  // there is none natively
         ProgramDirectory directory;
         directory.AddStandInClient();
         WriteFileBytes(directory.File("KestrupConfig.xml"), kLinkSite);
+        const std::string program = c.linkProgram ? directory.AddLinkProgram() : "";
         const std::string before = ListDirectory(directory.Path());
-        const std::string commandLine = directory.CommandLineText(c.logged.empty() ? c.arguments : c.logged);
-        ProgramRun run = directory.Run(c.arguments);
+        const std::string commandLine =
+            directory.CommandLineText(c.logged.empty() ? c.arguments : c.logged, program);
+        ProgramRun run = directory.Run(c.arguments, program);
         EXPECT_EQ(run.exitStatus, 0) << commandLine;
         EXPECT_EQ(run.standardOutput + run.standardError, "") << commandLine;
         EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),

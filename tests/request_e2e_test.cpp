@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <thread>
 #include <utility>
 
@@ -58,6 +59,11 @@ const std::string kReadLines =
 class RequestDirectory : public ProgramDirectory {
 public:
     explicit RequestDirectory(const std::string& subdirectory = "") : ProgramDirectory(subdirectory) {
+        Fill();
+    }
+    explicit RequestDirectory(const AtDriveRoot& root) : ProgramDirectory(root) { Fill(); }
+
+    void Fill() const {
         AddStandInClient();
         WriteFileBytes(File("KestrupConfig.xml"), kSiteConfiguration);
     }
@@ -427,19 +433,64 @@ TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
     }
 }
 
-// Unquoted, a program directory with a space in it would start "...\Cam.exe"
-// on Windows: a decoy stand-in stands there to catch that.
-TEST(RequestEndToEnd, TheClientIsStartedFromADirectoryWithASpace) {
-    RequestDirectory directory("Cam Site");
-    const std::string parent = directory.Path().substr(0, directory.Path().size() - 9);
-    CopyFileTo(StandInClient(), parent + "/Cam.exe");
-    CopyFileTo(StandInClient(), parent + "/Cam");
+// The run reads, writes and starts only in its own directory, wherever that
+// is. Decoys stand where a mistaken path leads: unquoted, a directory with a
+// space starts "...\Cam.exe" on Windows; the ANSI code page's best fit for
+// "Cāms" is its sibling "Cams" (and a short name may be longer than the long
+// one: "Cā" is "C_~1"); at a drive's root, "K:" alone names the drive's
+// current directory, where the client would find no document.
+TEST(RequestEndToEnd, TheRunKeepsToItsOwnDirectory) {
+    struct Case {
+        std::string drive;                // a drive of the tests' own ("K:"), or the scratch directory
+        std::string directory;            // the program's, there (empty: the drive's root)
+        std::vector<std::string> decoys;  // beside it; "Cams/" a directory with a site and a client
+    };
+    std::vector<Case> cases = {{"", "Cam Site", {"Cam.exe", "Cam"}}, {"", "C\xC4\x81ms", {"Cams/"}}};
+    if (WindowsBuild()) {
+        const char* drive = std::getenv("KESTRUP_ROOT_DRIVE");
+        ASSERT_NE(drive, nullptr) << "KESTRUP_ROOT_DRIVE names no drive whose root the tests own";
+        cases.push_back({drive, "", {}});
+        cases.push_back({drive, "C\xC4\x81", {"Ca/"}});
+    }
     const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
                                                 "live", "-b", "x",  "-e",       "y"};
-    directory.Run(arguments);
-    const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
-    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
-    EXPECT_FALSE(FileExists(parent + "/" + kClientRecord));
+    const std::string document = WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\""));
+    for (const auto& c : cases) {
+        const bool atRoot = !c.drive.empty() && c.directory.empty();
+        std::unique_ptr<RequestDirectory> directory =
+            c.drive.empty() ? std::make_unique<RequestDirectory>(c.directory)
+                            : std::make_unique<RequestDirectory>(AtDriveRoot{c.drive, c.directory});
+        const std::string parent = directory->Path().substr(0, directory->Path().rfind(PathSeparator()));
+        std::string siblings;
+        for (const auto& decoy : c.decoys) {
+            if (decoy.back() != '/') {
+                CopyFileTo(StandInClient(), parent + PathSeparator() + decoy);
+                continue;
+            }
+            siblings = MakeDirectory(parent + PathSeparator() + decoy.substr(0, decoy.size() - 1));
+            CopyFileTo(StandInClient(), siblings + PathSeparator() + "norvclient.exe");
+            WriteFileBytes(siblings + PathSeparator() + "KestrupConfig.xml", kSiteConfiguration);
+        }
+        auto around = [&] {
+            return atRoot ? ""
+                          : ListDirectory(parent + PathSeparator()) +
+                                (siblings.empty() ? "" : ListDirectory(siblings));
+        };
+        const std::string before = around();
+        directory->Run(arguments);
+
+        // The client reads its document by a relative name: it finds it only when
+        // started in the program's own directory.
+        const std::string record = WithoutCarriageReturns(directory->ClientRecords(1));
+        const auto from = record.find("\nargument: ");
+        EXPECT_EQ(from == std::string::npos ? record : record.substr(from),
+                  "\nargument: -FnVCmdLine.xml\ndocument:\n" + WithoutCarriageReturns(document) + "end\n")
+            << c.drive << c.directory;
+        EXPECT_EQ(ReadFileBytes(directory->File(kDocument)), document) << c.drive << c.directory;
+        EXPECT_NE(directory->Log().find(WithLineEnds(kReadLines)), std::string::npos)
+            << c.drive << c.directory;
+        EXPECT_EQ(around(), before) << c.drive << c.directory;
+    }
 }
 
 TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {

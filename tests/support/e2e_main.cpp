@@ -1,6 +1,6 @@
 // Entry of the end-to-end test programs: the GoogleTest flags, then the path of
 // the program under test and, where the test program uses them, the stand-in
-// client and the checker, each named by its option.
+// client, the checker and the link program, each named by its option.
 #include <cstdio>
 #include <cstring>
 
@@ -12,6 +12,7 @@ namespace {
 
 constexpr char kClientOption[] = "--client=";
 constexpr char kCheckerOption[] = "--checker=";
+constexpr char kLinkOption[] = "--link=";
 
 }  // namespace
 
@@ -25,6 +26,8 @@ int main(int argc, char** argv) {
             programs.client = argument + sizeof kClientOption - 1;
         } else if (std::strncmp(argument, kCheckerOption, sizeof kCheckerOption - 1) == 0) {
             programs.checker = argument + sizeof kCheckerOption - 1;
+        } else if (std::strncmp(argument, kLinkOption, sizeof kLinkOption - 1) == 0) {
+            programs.linkProgram = argument + sizeof kLinkOption - 1;
         } else if (programs.program.empty()) {
             programs.program = argument;
         } else {
@@ -32,8 +35,8 @@ int main(int argc, char** argv) {
         }
     }
     if (!understood || programs.program.empty()) {
-        std::fprintf(stderr, "usage: %s PROGRAM [%sCLIENT] [%sCHECKER]\n", argv[0], kClientOption,
-                     kCheckerOption);
+        std::fprintf(stderr, "usage: %s PROGRAM [%sCLIENT] [%sCHECKER] [%sLINK-PROGRAM]\n", argv[0],
+                     kClientOption, kCheckerOption, kLinkOption);
         return 2;
     }
     SetProgramsUnderTest(programs);

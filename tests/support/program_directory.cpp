@@ -11,13 +11,14 @@ namespace {
 constexpr char kClientName[] = "norvclient.exe";
 constexpr char kVersionsFile[] = "package-versions.txt";
 constexpr char kVersionLineStart[] = "\nversion=";
+constexpr char kCallerDirectory[] = "caller";
 
 ProgramsUnderTest programsUnderTest;
 
-std::string FileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
+std::string FileName(const std::string& path) { return PathOf(path).filename().u8string(); }
 
 std::string AbsolutePath(const std::string& path) {
-    return path.empty() ? path : std::filesystem::absolute(path).string();
+    return path.empty() ? path : std::filesystem::absolute(PathOf(path)).u8string();
 }
 
 const std::string& BannerStart() {
@@ -29,12 +30,14 @@ const std::string& BannerStart() {
 
 void SetProgramsUnderTest(const ProgramsUnderTest& programs) {
     programsUnderTest = {AbsolutePath(programs.program), AbsolutePath(programs.client),
-                         AbsolutePath(programs.checker)};
+                         AbsolutePath(programs.checker), AbsolutePath(programs.linkProgram)};
 }
 
 const std::string& StandInClient() { return programsUnderTest.client; }
 
 const std::string& Checker() { return programsUnderTest.checker; }
+
+const std::string& LinkProgram() { return programsUnderTest.linkProgram; }
 
 const std::string& BuildVersion() {
     static const std::string version = [] {
@@ -57,9 +60,34 @@ std::string ArgumentsText(const std::vector<std::string>& arguments) {
 
 ProgramDirectory::ProgramDirectory(const std::string& subdirectory) : scratch_("kestrup-e2e") {
     path_ = subdirectory.empty() ? scratch_.Path() : MakeDirectory(scratch_.File(subdirectory));
+    PutProgram();
+}
+
+ProgramDirectory::ProgramDirectory(const AtDriveRoot& root) : scratch_("kestrup-e2e"), drive_(root.drive) {
+    EmptyRoot();
+    path_ = root.subdirectory.empty() ? drive_ : MakeDirectory(drive_ + PathSeparator() + root.subdirectory);
+    PutProgram();
+    MakeDirectory(drive_ + PathSeparator() + kCallerDirectory);
+}
+
+ProgramDirectory::~ProgramDirectory() {
+    if (!drive_.empty()) EmptyRoot();
+}
+
+// An empty root has not even "." to list, which the C++ library takes for an error.
+void ProgramDirectory::EmptyRoot() const {
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(PathOf(drive_ + PathSeparator()), error), end;
+         !error && entry != end; entry.increment(error)) {
+        std::error_code ignored;
+        std::filesystem::remove_all(entry->path(), ignored);
+    }
+}
+
+void ProgramDirectory::PutProgram() {
     program_ = File(FileName(programsUnderTest.program));
     CopyFileTo(programsUnderTest.program, program_);
-    std::filesystem::permissions(program_, std::filesystem::perms::owner_exec,
+    std::filesystem::permissions(PathOf(program_), std::filesystem::perms::owner_exec,
                                  std::filesystem::perm_options::add);
 }
 
@@ -81,18 +109,32 @@ std::string ProgramDirectory::ClientRecords(size_t count) const {
 void ProgramDirectory::AddStandInClient() const {
     const std::string client = File(kClientName);
     CopyFileTo(programsUnderTest.client, client);
-    std::filesystem::permissions(client, std::filesystem::perms::owner_exec,
+    std::filesystem::permissions(PathOf(client), std::filesystem::perms::owner_exec,
                                  std::filesystem::perm_options::add);
 }
 
-ProgramRun ProgramDirectory::Run(const std::vector<std::string>& arguments) const {
+std::string ProgramDirectory::AddLinkProgram() const {
+    const std::string program = File(FileName(programsUnderTest.linkProgram));
+    CopyFileTo(programsUnderTest.linkProgram, program);
+    return program;
+}
+
+ProgramRun ProgramDirectory::Run(const std::vector<std::string>& arguments,
+                                 const std::string& program) const {
     ProgramRun run;
-    if (!RunProgramAndWait(program_, arguments, path_, run)) run.exitStatus = -1;
+    // On a drive the program is run from another directory of that drive, as a
+    // caller's may be: "K:" alone then names that directory, not the root.
+    const std::string& started = program.empty() ? program_ : program;
+    const std::string caller = drive_ + PathSeparator() + kCallerDirectory;
+    if (!RunProgramAndWait(started, arguments, drive_.empty() ? path_ : caller, run)) {
+        run.exitStatus = -1;
+    }
     return run;
 }
 
-std::string ProgramDirectory::CommandLineText(const std::vector<std::string>& arguments) const {
-    return program_ + " " + ArgumentsText(arguments);
+std::string ProgramDirectory::CommandLineText(const std::vector<std::string>& arguments,
+                                              const std::string& program) const {
+    return (program.empty() ? program_ : program) + " " + ArgumentsText(arguments);
 }
 
 std::string ExpectedRecord(const std::string& commandLineText, const std::string& lines) {

@@ -11,15 +11,18 @@
 
 // Given on the test program's command line: the built program, and the other
 // built programs it may use, each in a slot of its own (empty where a test
-// program does not use it): the stand-in client and the checker.
+// program does not use it): the stand-in client, the checker and the link
+// program (Windows only).
 struct ProgramsUnderTest {
     std::string program;
     std::string client;
     std::string checker;
+    std::string linkProgram;
 };
 void SetProgramsUnderTest(const ProgramsUnderTest& programs);
 const std::string& StandInClient();
 const std::string& Checker();
+const std::string& LinkProgram();
 
 // The version the build gives the programs and their packages, from the
 // versions file it writes beside the programs: "1.1.1.27804". Where the file
@@ -30,11 +33,21 @@ const std::string& BuildVersion();
 // show them.
 std::string ArgumentsText(const std::vector<std::string>& arguments);
 
+// A drive ("K:") whose root a test may fill and empty, and where on it the
+// program is put (empty: at the root).
+struct AtDriveRoot {
+    std::string drive;
+    std::string subdirectory;
+};
+
 class ProgramDirectory {
 public:
     // subdirectory: where inside the scratch directory the program is put
     // (empty: the scratch directory itself).
     explicit ProgramDirectory(const std::string& subdirectory = "");
+    // The program on the drive, whose root is emptied before and after.
+    explicit ProgramDirectory(const AtDriveRoot& root);
+    ~ProgramDirectory();
 
     const std::string& Path() const { return path_; }
     const std::string& Program() const { return program_; }
@@ -47,16 +60,25 @@ public:
     // on after the program has exited), waiting up to a minute for them.
     std::string ClientRecords(size_t count) const;
 
-    // Runs the program here, with this directory as the working directory.
-    ProgramRun Run(const std::vector<std::string>& arguments) const;
+    // Puts a copy of the link program here; gives its path.
+    std::string AddLinkProgram() const;
 
-    // The command line text the program logs for these arguments.
-    std::string CommandLineText(const std::vector<std::string>& arguments) const;
+    // Runs the program (or another one put here) here, with this directory as
+    // the working directory; on a drive, with another directory of that drive.
+    ProgramRun Run(const std::vector<std::string>& arguments, const std::string& program = "") const;
+
+    // The command line text the program (or another) logs for these arguments.
+    std::string CommandLineText(const std::vector<std::string>& arguments,
+                                const std::string& program = "") const;
 
 private:
+    void PutProgram();
+    void EmptyRoot() const;
+
     ScratchDirectory scratch_;
     std::string path_;
     std::string program_;
+    std::string drive_;  // the drive the program is on, when it is one of the tests' own
 };
 
 // A run's record in the run log: the empty line, the banner and the command line,

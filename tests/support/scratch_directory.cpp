@@ -19,6 +19,10 @@
 
 namespace fs = std::filesystem;
 
+// Paths travel as UTF-8 text, as the programs under test receive them: on
+// Windows a narrow path would be read in the ANSI code page.
+fs::path PathOf(const std::string& text) { return fs::u8path(text); }
+
 ScratchDirectory::ScratchDirectory(const std::string& nameHint) {
     static int created = 0;
     fs::path base = fs::temp_directory_path();
@@ -27,7 +31,7 @@ ScratchDirectory::ScratchDirectory(const std::string& nameHint) {
                                      std::to_string(++created));
         std::error_code error;
         if (fs::create_directory(candidate, error)) {
-            path_ = candidate.string();
+            path_ = candidate.u8string();
             return;
         }
         if (error) throw fs::filesystem_error("cannot make a scratch directory", candidate, error);
@@ -36,7 +40,7 @@ ScratchDirectory::ScratchDirectory(const std::string& nameHint) {
 
 ScratchDirectory::~ScratchDirectory() {
     std::error_code ignored;
-    fs::remove_all(path_, ignored);
+    fs::remove_all(PathOf(path_), ignored);
 }
 
 std::string ScratchDirectory::File(const std::string& name) const { return path_ + PathSeparator() + name; }
@@ -48,31 +52,33 @@ std::string ScratchDirectory::Write(const std::string& name, const std::string& 
 
 bool FileExists(const std::string& path) {
     std::error_code ignored;
-    return fs::exists(path, ignored);
+    return fs::exists(PathOf(path), ignored);
 }
 
 std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathOf(path), std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
     out << bytes;
 }
 
 std::string MakeDirectory(const std::string& path) {
-    fs::create_directories(path);
+    fs::create_directories(PathOf(path));
     return path;
 }
 
 void CopyFileTo(const std::string& from, const std::string& to) {
-    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+    fs::copy_file(PathOf(from), PathOf(to), fs::copy_options::overwrite_existing);
 }
 
 std::vector<std::string> NamesIn(const std::string& path) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(PathOf(path))) {
+        names.push_back(entry.path().filename().u8string());
+    }
     std::sort(names.begin(), names.end());
     return names;
 }

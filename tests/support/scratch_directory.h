@@ -1,8 +1,12 @@
-// Scratch directories and file helpers for the tests.
+// Scratch directories and file helpers for the tests. Paths are UTF-8 text.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
+
+// The path that UTF-8 text names, on every build.
+std::filesystem::path PathOf(const std::string& text);
 
 // A fresh, empty directory under the system's temporary directory, removed with
 // everything in it when the object goes.
