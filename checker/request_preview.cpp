@@ -29,7 +29,7 @@ void PrintLogLines(const std::string& lines, std::FILE* out) {
 
 int PreviewRequest(const std::string& configPath, const std::vector<std::string>& arguments, bool linkGiven,
                    std::FILE* out) {
-    RequestText request;
+    RunContext request;
     request.optionText = JoinArguments(arguments);
     request.commandLineText = JoinArguments(ArgumentsAsLogged(arguments, linkGiven));
     request.configPath = configPath;

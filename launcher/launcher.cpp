@@ -111,9 +111,9 @@ void WriteBanner(const std::string& commandLineText) {
 
 // linksOnly: the link program's pass, whose arguments are read as a link
 // whatever they hold.
-int RunPass(int argc, char* argv[], bool linksOnly) {
+void RunPass(int argc, char* argv[], bool linksOnly) {
     RunContext context;
-    if (!FindProgramDirectory(argc > 0 ? argv[0] : nullptr, context.programDirectory)) return 0;
+    if (!FindProgramDirectory(argc > 0 ? argv[0] : nullptr, context.programDirectory)) return;
     // Argument 0 is not searched: a program path such as C:\Cam-Viewer\Kestrup.exe
     // must not be read as the -v option.
     bool linkGiven = linksOnly;
@@ -136,19 +136,18 @@ int RunPass(int argc, char* argv[], bool linksOnly) {
 
     OpenRunLog(startUpOptions, defaultLogPath);
     WriteBanner(context.commandLineText);
-    const int status = ReadLinkArguments(arguments, context.link, linkGiven) ? RunRequest(context) : 0;
+    if (ReadLinkArguments(arguments, context.link, linkGiven)) RunRequest(context);
     CloseRunLog();
-    return status;
 }
 
 }  // namespace
 
-int RunLauncher(int argc, char* argv[]) { return RunPass(argc, argv, false); }
+void RunLauncher(int argc, char* argv[]) { RunPass(argc, argv, false); }
 
-int RunLinkLauncher(int argc, char* argv[]) {
+void RunLinkLauncher(int argc, char* argv[]) {
     SendStandardErrorToSystemLog();
     AllowNextProgramToTheFront();
-    return RunPass(argc, argv, true);
+    RunPass(argc, argv, true);
 }
 
 std::string ProgramVersionText() { return kVersion; }

@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
-// Runs the whole pass and gives the exit status, which is always 0. A help
-// request prints the usage text and ends the process with exit(0).
-int RunLauncher(int argc, char* argv[]);
+// Runs the whole pass (the exit status is always 0); help ends it with exit(0).
+void RunLauncher(int argc, char* argv[]);
 
-// The same pass for the link program, which has no standard error and is
-// opened by a click: its arguments must be one link, read as one, and what
-// would go to standard error goes to the system's log.
-int RunLinkLauncher(int argc, char* argv[]);
+// The pass of the link program: its arguments must be one link, and what would
+// go to standard error goes to the system's log.
+void RunLinkLauncher(int argc, char* argv[]);
 
 // The arguments from argv[first] on, and whether they hold a link (or are to
 // be read as one: linkGiven true on entry): then they are taken as the system

@@ -5,5 +5,6 @@
 
 int main(int argc, char* argv[]) {
     KeepLargeBlocksInHeap();
-    return RunLinkLauncher(argc, argv);
+    RunLinkLauncher(argc, argv);
+    return 0;
 }

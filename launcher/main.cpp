@@ -4,5 +4,6 @@
 
 int main(int argc, char* argv[]) {
     KeepLargeBlocksInHeap();
-    return RunLauncher(argc, argv);
+    RunLauncher(argc, argv);
+    return 0;
 }

@@ -72,24 +72,16 @@ bool GetRequestOption(const std::string& optionText, const std::optional<LinkVal
     return found != link->end();
 }
 
-// As GetRequestOption, the value read as atoi reads it, but held at the ends of
-// the int range (SaturatingAtoi): a value that is no number gives 0.
-bool GetRequestOptionInt(const std::string& optionText, const std::optional<LinkValues>& link,
-                         const char* name, int& value) {
-    std::string text;
-    const bool found = GetRequestOption(optionText, link, name, text);
-    if (found) value = SaturatingAtoi(text);
-    return found;
-}
-
-}  // namespace
-
+// The -s value with ":" and the -p text appended, when that text converts to a
+// port other than the default (1 to 65535, not 22609).
 std::string FormSystemText(const std::string& serverText, bool portGiven, const std::string& portText) {
     if (!portGiven) return serverText;
     int port = SaturatingAtoi(portText);
     if (port <= 0 || port > kHighestPort || port == kDefaultPort) return serverText;
     return serverText + ":" + portText;
 }
+
+}  // namespace
 
 bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<LinkValues>& link,
                        bool linkGiven) {
@@ -105,13 +97,15 @@ bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<
     return false;
 }
 
-bool DecideRequest(const RequestText& request, TiXmlDocument& document) {
+bool DecideRequest(const RunContext& request, TiXmlDocument& document) {
     const std::string& options = request.optionText;
     const std::optional<LinkValues>& link = request.link;
-    int cameraNumber = 0;
-    if (!GetRequestOptionInt(options, link, "c", cameraNumber)) {
+    std::string cameraText;
+    if (!GetRequestOption(options, link, "c", cameraText)) {
         return EndRunWithMessage(kCameraMissing, request.commandLineText);
     }
+    // As atoi reads it, held at the ends of the int range: no number gives 0.
+    const int cameraNumber = SaturatingAtoi(cameraText);
     const std::time_t now = std::time(nullptr);
 
     std::string serverText, dateText, beginText, endText;
@@ -146,19 +140,16 @@ bool DecideRequest(const RequestText& request, TiXmlDocument& document) {
     return BuildClientInitDocument(document, cameraNumber, systemText, beginTime, endTime, live);
 }
 
-int RunRequest(const RunContext& context) {
-    std::string configPath;
-    if (!GetRequestOption(context.optionText, context.link, "f", configPath)) {
-        configPath = ProgramFilePath(context, kDefaultConfigName);
+void RunRequest(RunContext& context) {
+    if (!GetRequestOption(context.optionText, context.link, "f", context.configPath)) {
+        context.configPath = ProgramFilePath(context, kDefaultConfigName);
     }
     TiXmlDocument document;
-    if (!DecideRequest({context.optionText, context.commandLineText, configPath, context.link}, document)) {
-        return 0;
-    }
+    if (!DecideRequest(context, document)) return;
 
     const std::string documentPath = ProgramFilePath(context, kDocumentName);
     std::string savedPath;
-    if (!SaveClientInitDocument(document, documentPath.c_str(), savedPath)) return 0;
+    if (!SaveClientInitDocument(document, documentPath.c_str(), savedPath)) return;
 
     const std::string clientPath = ProgramFilePath(context, kClientName);
     const std::string clientArgument =
@@ -168,5 +159,4 @@ int RunRequest(const RunContext& context) {
         WriteLogLine(kClientNotStarted, ProgramCommandLine(clientPath, clientArgument).c_str(),
                      errorText.c_str());
     }
-    return 0;
 }

@@ -1,5 +1,5 @@
-// What start-up hands to the request run: where the program lies and how it was
-// called, and the paths of the files that lie beside it.
+// The one record of a request: where the program lies, how it was called, and
+// what the request is worked out from.
 #pragma once
 
 #include <optional>
@@ -18,8 +18,8 @@ struct RunContext {
     std::string programDirectory;    // no trailing separator
     std::string commandLineText;     // every argument, argument 0 included, each followed by a space
     std::string optionText;          // the same for arguments 1 onward: what options are looked up in
-    std::optional<LinkValues> link;  // a link's values, when the run was given one: the options then
-                                     // come from it alone, never from optionText
+    std::optional<LinkValues> link;  // when given, the options come from it alone
+    std::string configPath;          // the site file, once the request run has settled it
 };
 
 // The program directory, the separator and a fixed file name.

@@ -59,9 +59,7 @@ void RemoveStrayTemporaryFiles(const std::string& besidePath, std::time_t before
 // The last-write time of the name itself (a link's own), read without opening it.
 bool GetLastWriteTime(const std::string& path, std::time_t& time);
 bool TouchFile(const std::string& path);
-
-// The longest path the system's file calls take, in characters.
-std::size_t LongestPath();
+std::size_t LongestPath();  // the longest path the system's file calls take
 
 // An exclusive lock on a file of ours, created when absent and never removed,
 // tried without waiting for about two seconds; null when not made or not taken.
@@ -70,8 +68,7 @@ void ReleaseFileLock(FileLock* lock);
 using FileLockPointer = std::unique_ptr<FileLock, decltype(&ReleaseFileLock)>;
 FileLockPointer LockFile(const std::string& path);
 
-// The reason for the last failed C library call (errno).
-std::string LastErrorText();
+std::string LastErrorText();  // the reason for the last failed C library call (errno)
 
 // A file that whole records are appended to, so that runs that overlap never
 // interleave theirs. The pointer owns the file; null when it cannot be opened.
@@ -88,15 +85,12 @@ bool AppendToFile(AppendFile& file, const std::string& text);
 // Whether "/" marks an option beside "-" (not where absolute paths begin with it).
 bool SlashMarksOptions();
 
-// The command line that StartProgram uses for program and argument, as the run
-// log shows it.
+// The command line that StartProgram uses, as the run log shows it.
 std::string ProgramCommandLine(const std::string& programPath, const std::string& argument);
 
-// Starts programPath with the one argument, in workingDirectory, and does not
-// wait for it. The child's handles are released at once. It gets none of this
-// program's standard input, output and error (the null device, or no handles),
-// so a caller reading our output sees its end when we exit. False when it could
-// not be started, with errorText set to the operating system's reason.
+// Starts programPath with the one argument in workingDirectory, without waiting and
+// without our standard handles (a caller reading our output sees its end when we
+// exit). False, with the system's reason, when it could not be started.
 bool StartProgram(const std::string& programPath, const std::string& argument,
                   const std::string& workingDirectory, std::string& errorText);
 
