@@ -373,7 +373,9 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
             namesLeft = {kLockName, kDocumentName};
         }
 
-        EXPECT_FALSE(WriteDocument(target.c_str(), 7, "10.1.2.3", 1, 2, false)) << label;
+        // Not through WriteDocument: a directory made just now is still no document held for a client.
+        std::string savedPath;
+        EXPECT_FALSE(SaveDocument(target, 7, "10.1.2.3", 1, 2, false, savedPath)) << label;
 
         const std::string log = TakeRunLog();
         const std::string prefix = "Error writing file " + target + ".  Error ";

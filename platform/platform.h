@@ -56,7 +56,7 @@ MoveResult KeepTemporaryFile(TemporaryFile& file, const std::string& path, std::
 // killed run left: plain files of this user with one link (Windows needs none).
 void RemoveStrayTemporaryFiles(const std::string& besidePath, std::time_t before);
 
-// The last-write time of the name itself (a link's own), read without opening it.
+// The last-write time of the name itself (a link's own; a directory has none), unopened.
 bool GetLastWriteTime(const std::string& path, std::time_t& time);
 bool TouchFile(const std::string& path);
 std::size_t LongestPath();  // the longest path the system's file calls take

@@ -238,7 +238,7 @@ void RemoveStrayTemporaryFiles(const std::string& besidePath, std::time_t before
 
 bool GetLastWriteTime(const std::string& path, std::time_t& time) {
     struct stat status;
-    if (lstat(path.c_str(), &status) != 0) return false;
+    if (lstat(path.c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
     time = status.st_mtime;
     return true;
 }

@@ -301,7 +301,10 @@ void RemoveStrayTemporaryFiles(const std::string&, std::time_t) {}
 bool GetLastWriteTime(const std::string& path, std::time_t& time) {
     constexpr std::int64_t kIntervalsTo1970 = 116444736000000000LL;
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return false;
+    }
     const FILETIME& written = data.ftLastWriteTime;
     const auto intervals =
         static_cast<std::int64_t>((std::uint64_t{written.dwHighDateTime} << 32) | written.dwLowDateTime);
