@@ -195,12 +195,16 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
         std::string expected;
     };
     const std::string searchMode = "<Search Start=\"1293273000\" End=\"1293274800\" AllowExpansion=\"0\">";
+    // The usual search document, for system and input.
+    const auto search = [&](const std::string& system, const std::string& input) {
+        return Document(kRootWithPlaceTen20, searchMode, "Search", system,
+                        "<Input " + input + " Position=\"0\" />");
+    };
+    const ClientWindowSettings placed{392, 377, 10, 20, 0};
     // clang-format off
     const DocumentCase cases[] = {
-        {"search by name", {392, 377, 10, 20, 0}, "10.1.2.3", 7, {"10.1.2.3", "Lobby", "", ""},
-         7, "10.1.2.3", 1293273000, 1293274800, false,
-         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
-                  "<Input Name=\"Lobby\" Position=\"0\" />")},
+        {"search by name", placed, "10.1.2.3", 7, {"10.1.2.3", "Lobby", "", ""},
+         7, "10.1.2.3", 1293273000, 1293274800, false, search("\"10.1.2.3\"", "Name=\"Lobby\"")},
         {"live ignores the times", {392, 377, 10, 20, 1}, "10.1.2.3", 7, {"", "Lobby", "", ""},
          7, "10.1.2.3", 5, 6, true,
          Document(kRootWithPlaceTen20, "<Live>", "Live", "\"10.1.2.3\"",
@@ -211,35 +215,24 @@ TEST_F(ClientInitWriter, WritesTheTenLineDocumentByteForByte) {
                   "ShowNavPanel=\"0\" ShowToolbars=\"0\" FullScreen=\"0\" AllowAccelerators=\"0\">\n",
                   "<Search Start=\"-1\" End=\"-2147483648\" AllowExpansion=\"3\">", "Search", "\"h\"",
                   "<Input Name=\"Door\" Position=\"0\" />")},
-        {"a name wins over number and device", {392, 377, 10, 20, 0}, "10.1.2.3", 7,
-         {"x", "Lobby", "4", "D1"}, 7, "10.1.2.3", 1293273000, 1293274800, false,
-         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
-                  "<Input Name=\"Lobby\" Position=\"0\" />")},
-        {"no name and no number", {392, 377, 10, 20, 0}, "10.1.2.3", 7, {"", "", "", ""},
+        {"a name wins over number and device", placed, "10.1.2.3", 7, {"x", "Lobby", "4", "D1"},
+         7, "10.1.2.3", 1293273000, 1293274800, false, search("\"10.1.2.3\"", "Name=\"Lobby\"")},
+        {"no name and no number", placed, "10.1.2.3", 7, {"", "", "", ""},
+         7, "10.1.2.3", 1293273000, 1293274800, false, search("\"10.1.2.3\"", "Number=\"\"")},
+        {"number and device, number kept as written", placed, "10.1.2.3", 7, {"", "", "007", "D1"},
          7, "10.1.2.3", 1293273000, 1293274800, false,
-         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
-                  "<Input Number=\"\" Position=\"0\" />")},
-        {"number and device, number kept as written", {392, 377, 10, 20, 0}, "10.1.2.3", 7,
-         {"", "", "007", "D1"}, 7, "10.1.2.3", 1293273000, 1293274800, false,
-         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
-                  "<Input Number=\"007\" Device=\"D1\" Position=\"0\" />")},
-        {"number without device", {392, 377, 10, 20, 0}, "10.1.2.3", 7, {"", "", "3", ""},
-         7, "10.1.2.3", 1293273000, 1293274800, false,
-         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3\"",
-                  "<Input Number=\"3\" Position=\"0\" />")},
-        {"system text with a port", {392, 377, 10, 20, 0}, "10.1.2.3:81", 12, {"", "Yard", "", ""},
-         12, "10.1.2.3:81", 1293273000, 1293274800, false,
-         Document(kRootWithPlaceTen20, searchMode, "Search", "\"10.1.2.3:81\"",
-                  "<Input Name=\"Yard\" Position=\"0\" />")},
+         search("\"10.1.2.3\"", "Number=\"007\" Device=\"D1\"")},
+        {"number without device", placed, "10.1.2.3", 7, {"", "", "3", ""},
+         7, "10.1.2.3", 1293273000, 1293274800, false, search("\"10.1.2.3\"", "Number=\"3\"")},
+        {"system text with a port", placed, "10.1.2.3:81", 12, {"", "Yard", "", ""},
+         12, "10.1.2.3:81", 1293273000, 1293274800, false, search("\"10.1.2.3:81\"", "Name=\"Yard\"")},
         {"only Top configured", {392, 377, -1, 50, 0}, "h", 0, {"", "Zero", "", ""},
          0, "h", 1, 2, true,
          Document("<NorvaneInit Top=\"50\" Left=\"-1\" Width=\"392\" Height=\"377\" Maximize=\"0\" "
                   "ShowNavPanel=\"0\" ShowToolbars=\"0\" FullScreen=\"0\" AllowAccelerators=\"0\">\n",
                   "<Live>", "Live", "\"h\"", "<Input Name=\"Zero\" Position=\"0\" />")},
-        {"markup in values is escaped", {392, 377, 10, 20, 0}, "a&b", 7, {"", "<Gate> \"2\"", "", ""},
-         7, "a&b", 1293273000, 1293274800, false,
-         Document(kRootWithPlaceTen20, searchMode, "Search", "\"a&amp;b\"",
-                  "<Input Name='&lt;Gate&gt; &quot;2&quot;' Position=\"0\" />")},
+        {"markup in values is escaped", placed, "a&b", 7, {"", "<Gate> \"2\"", "", ""},
+         7, "a&b", 1293273000, 1293274800, false, search("\"a&amp;b\"", "Name='&lt;Gate&gt; &quot;2&quot;'")},
     };
     // clang-format on
     // Text mode writes CRLF on Windows and LF elsewhere; the document follows it.

@@ -54,8 +54,7 @@ const std::string kReadLines =
     "Found 10.0.0.5:22610 system XML element\n"
     "Found 10.0.0.5:080 system XML element\n";
 
-// The program directory of a request: the program, the stand-in client and the
-// site configuration.
+// The program directory of a request: program, stand-in client and site configuration.
 class RequestDirectory : public ProgramDirectory {
 public:
     explicit RequestDirectory(const std::string& subdirectory = "") : ProgramDirectory(subdirectory) {
@@ -89,8 +88,7 @@ int LocalTime(int year, int month, int day, int hour, int minute, int second) {
     return static_cast<int>(std::mktime(&record));
 }
 
-// Sets an environment variable for the programs run from now on; an empty value
-// removes it.
+// Sets an environment variable for later runs; an empty value removes it.
 void SetEnvironment(const std::string& name, const std::string& value) {
 #ifdef _WIN32
     _putenv((name + "=" + value).c_str());
@@ -102,28 +100,26 @@ void SetEnvironment(const std::string& name, const std::string& value) {
 #endif
 }
 
+const std::string kDocumentRoot =
+    "<NorvaneInit Top=\"20\" Left=\"10\" Width=\"640\" Height=\"480\" Maximize=\"0\" "
+    "ShowNavPanel=\"0\" ShowToolbars=\"0\" FullScreen=\"0\" AllowAccelerators=\"0\">\n";
+
 std::string Document(const std::string& mode, const std::string& system, const std::string& input) {
-    std::string closing = mode.substr(0, mode.find(' '));
-    return "<?xml ?>\n"
-           "<NorvaneInit Top=\"20\" Left=\"10\" Width=\"640\" Height=\"480\" Maximize=\"0\" "
-           "ShowNavPanel=\"0\" ShowToolbars=\"0\" FullScreen=\"0\" AllowAccelerators=\"0\">\n"
-           "    <" +
-           mode +
-           ">\n"
-           "        <System Name=\"" +
-           system +
-           "\">\n"
-           "            <Video>\n"
-           "                <Input " +
-           input +
-           " Position=\"0\" />\n"
-           "            </Video>\n"
-           "        </System>\n"
-           "    </" +
-           closing +
-           ">\n"
-           "</NorvaneInit>\n";
+    const std::string closing = mode.substr(0, mode.find(' '));
+    return "<?xml ?>\n" + kDocumentRoot + "    <" + mode + ">\n        <System Name=\"" + system + "\">\n" +
+           "            <Video>\n                <Input " + input + " Position=\"0\" />\n" +
+           "            </Video>\n        </System>\n    </" + closing + ">\n</NorvaneInit>\n";
 }
+
+// A live request: these options, then the date and times.
+std::vector<std::string> Live(std::vector<std::string> options) {
+    options.insert(options.end(), {"-d", "live", "-b", "x", "-e", "y"});
+    return options;
+}
+
+// The request most tests make, and the document it gets.
+const std::vector<std::string> kLiveRequest = Live({"-c", "7", "-s", "10.1.2.3"});
+const std::string kLobbyDocument = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
 
 std::string AccessNotCarriedLine(const std::string& document) {
     return "Access of " + document + " was not carried over to the new document.\n";
@@ -139,8 +135,7 @@ std::string ClientRecord(const RequestDirectory& directory, const std::string& d
                         "\nargument: -FnVCmdLine.xml\ndocument:\n" + document + "end\n");
 }
 
-// A search request of camera 7 at these times: the lines logged before the
-// reading's own, and the Start and End written.
+// Search requests of camera 7: the lines logged before the reading's own, and the Start and End.
 struct TimeCase {
     std::string date, begin, end;
     std::string lines;
@@ -196,8 +191,7 @@ TEST(RequestEndToEnd, AMissingOptionEndsTheRunWithItsMessage) {
     }
 }
 
-// The client lives on after the run, and writes to its standard output and
-// error: the caller reads the run's output to its end at once, without them.
+// The client lives on and writes to its output: the run's output still ends at once, without it.
 TEST(RequestEndToEnd, ASearchRequestWritesTheDocumentAndStartsTheClient) {
     RequestDirectory directory;
     WriteFileBytes(directory.File("norvclient-linger"), "");
@@ -224,26 +218,17 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
         std::string input;
         // clang-format off
     } cases[] = {
-        {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"}, "Live", "10.1.2.3", "Name=\"Lobby\""},
-        {{"-c", "012", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
-         "Live", "10.1.2.3", "Number=\"3\" Device=\"Encoder-A\""},
+        {kLiveRequest, "Live", "10.1.2.3", "Name=\"Lobby\""},
+        {Live({"-c", "012", "-s", "10.1.2.3"}), "Live", "10.1.2.3", "Number=\"3\" Device=\"Encoder-A\""},
         // Held at INT_MAX on both sides, not wrapped onto camera 7.
-        {{"-c", "4294967303", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
-         "Live", "10.1.2.3", "Name=\"Past the int range\""},
-        {{"-c", "3", "-s", "10.0.0.5", "-p", "22610", "-d", "live", "-b", "x", "-e", "y"},
-         "Live", "10.0.0.5:22610", "Name=\"port 22610\""},
-        {{"-c", "3", "-s", "10.0.0.5", "-p", "080", "-d", "live", "-b", "x", "-e", "y"},
-         "Live", "10.0.0.5:080", "Name=\"port 080\""},
-        {{"-c", "3", "-s", "10.0.0.5", "-p", "22609", "-d", "live", "-b", "x", "-e", "y"},
-         "Live", "10.0.0.5", "Name=\"plain\""},
-        {{"-c", "3", "-s", "10.0.0.5", "-p", "0", "-d", "live", "-b", "x", "-e", "y"},
-         "Live", "10.0.0.5", "Name=\"plain\""},
-        {{"-c", "3", "-s", "10.0.0.5", "-p", "65536", "-d", "live", "-b", "x", "-e", "y"},
-         "Live", "10.0.0.5", "Name=\"plain\""},
-        {{"-c", "3", "-s", "10.0.0.5", "-p", "-1", "-d", "live", "-b", "x", "-e", "y"},
-         "Live", "10.0.0.5", "Name=\"plain\""},
-        {{"-c", "3", "-s", "10.0.0.5", "-p", "abc", "-d", "live", "-b", "x", "-e", "y"},
-         "Live", "10.0.0.5", "Name=\"plain\""},
+        {Live({"-c", "4294967303", "-s", "10.1.2.3"}), "Live", "10.1.2.3", "Name=\"Past the int range\""},
+        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "22610"}), "Live", "10.0.0.5:22610", "Name=\"port 22610\""},
+        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "080"}), "Live", "10.0.0.5:080", "Name=\"port 080\""},
+        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "22609"}), "Live", "10.0.0.5", "Name=\"plain\""},
+        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "0"}), "Live", "10.0.0.5", "Name=\"plain\""},
+        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "65536"}), "Live", "10.0.0.5", "Name=\"plain\""},
+        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "-1"}), "Live", "10.0.0.5", "Name=\"plain\""},
+        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "abc"}), "Live", "10.0.0.5", "Name=\"plain\""},
         {{"-c", "7", "-s", "10.1.2.3", "-d", "02152011", "-b", "08:00:00", "-e", "23:59:59"},
          SearchMode(LocalTime(2011, 2, 15, 8, 0, 0), LocalTime(2011, 2, 15, 23, 59, 59)), "10.1.2.3",
          "Name=\"Lobby\""},
@@ -260,8 +245,7 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
     }
 }
 
-// Dates and times the parser cannot read in full, or that fall outside the
-// supported range, are logged; the run goes on with what was read.
+// Dates and times not read in full or outside the range are logged; the run goes on with what was read.
 TEST(RequestEndToEnd, UnreadableAndOutOfRangeTimesAreLogged) {
     const std::vector<TimeCase> cases = {
         {"LIVE", "10:30:00", "11:00:00",
@@ -287,13 +271,9 @@ TEST(RequestEndToEnd, UnreadableAndOutOfRangeTimesAreLogged) {
     ExpectSearchTimes(cases);
 }
 
-// New York in 2021: standard time is UTC-5 and daylight time UTC-4. On 14 March
-// the clock went from 01:59:59 to 03:00:00, and a time between does not exist:
-// it reads as daylight time. On 7 November it went from 01:59:59 daylight time
-// back to 01:00:00, and a time that happens twice reads as the later, standard
-// one. The expected times are worked out by hand (UTC in the comments), and are
-// the same for both builds. Each time is read alone: what the begin time was
-// read as never changes the end time.
+// New York 2021 (UTC-5, daylight UTC-4): a time in the March gap reads as daylight time, one that happens
+// twice in November as the later, standard one. Worked out by hand (UTC in the comments), the same for
+// both builds; each time is read alone, the begin time never changes the end time.
 TEST(RequestEndToEnd, TimesAroundTheDaylightChangesReadTheSameOnBothBuilds) {
     const char* earlierZone = std::getenv("TZ");
     const std::string restoredZone = earlierZone != nullptr ? earlierZone : "";
@@ -315,12 +295,9 @@ TEST(RequestEndToEnd, TimesAroundTheDaylightChangesReadTheSameOnBothBuilds) {
          "Search date and time 0118203822:14:08 is outside the supported range\n", 2147483647, -1},
     };
     ExpectSearchTimes(cases);
-    // Zone data marks Irish winter time as the daylight time, unlike London's, and
-    // Moscow went from UTC+3 to UTC+4 on 27 March 2011 (02:00 became 03:00) with
-    // no daylight saving at all; the readings still go by offset alone. Windows'
-    // C runtime (Wine's too) reads TZ as a rule with United States dates, and
-    // without it the system's zone, which a test cannot set: so these zones are
-    // read natively only.
+    // Irish winter time is the zone data's daylight time; Moscow went from UTC+3 to UTC+4 in 2011 with
+    // no daylight saving: readings still go by offset alone. Windows' runtime reads TZ only as a US rule,
+    // so these zones are read natively only.
     struct {
         const char* zone;
         std::vector<TimeCase> cases;
@@ -338,8 +315,7 @@ TEST(RequestEndToEnd, TimesAroundTheDaylightChangesReadTheSameOnBothBuilds) {
             {"03272011", "02:30:00", "12:00:00", "", 1301178600, 1301212800},  // 26 Mar 22:30:00, 08:00:00
             {"03272011", "01:59:59", "03:00:00", "", 1301180399, 1301180400},  // 26 Mar 22:59:59, 23:00:00
         }},
-        // Apia went from UTC-10 to UTC+14 at the end of 29 December 2011: the 30th
-        // never happened, and reads as the 29th by the rule for a gap.
+        // Apia skipped 30 December 2011 (UTC-10 to UTC+14): it reads as the 29th, as in a gap.
         {"Pacific/Apia", {
             {"12302011", "10:00:00", "00:00:00", "", 1325188800, 1325152800},  // 29 Dec 20:00:00, 10:00:00
             {"12312011", "00:00:00", "00:00:00", "", 1325239200, 1325239200},  // 30 Dec 10:00:00
@@ -359,9 +335,9 @@ TEST(RequestEndToEnd, FailuresBeforeTheStartLeaveTheEarlierDocumentAndStartNoCli
         std::vector<std::string> arguments;  // "<dir>" stands for the program directory
         std::string lines;
     } cases[] = {
-        {{"-c", "99", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"},
+        {Live({"-c", "99", "-s", "10.1.2.3"}),
          kReadLines + "Cmd line input System:Camera 10.1.2.3:99 not found in XML configuration file.\n"},
-        {{"-c", "7", "-s", "10.1.2.3", "-f", "<dir>/missing.xml", "-d", "live", "-b", "x", "-e", "y"},
+        {Live({"-c", "7", "-s", "10.1.2.3", "-f", "<dir>/missing.xml"}),
          "Could not open file <dir>/missing.xml\n"},
     };
     for (auto c : cases) {
@@ -388,8 +364,7 @@ TEST(RequestEndToEnd, TheFOptionNamesTheSiteConfiguration) {
     WriteFileBytes(other,
                    "<Config Left=\"1\" Top=\"2\" Width=\"640\" Height=\"480\"><System IPAddr=\"h\">"
                    "<Camera Number=\"4\"><Input Number=\"\" /></Camera></System></Config>");
-    const std::vector<std::string> arguments = {"-c", "4",    "-s", "h", "-f", other,
-                                                "-d", "live", "-b", "x", "-e", "y"};
+    const std::vector<std::string> arguments = Live({"-c", "4", "-s", "h", "-f", other});
     directory.Run(arguments);
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments),
                                               "Found Config XML element\nFound h system XML element\n"));
@@ -398,9 +373,7 @@ TEST(RequestEndToEnd, TheFOptionNamesTheSiteConfiguration) {
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
 }
 
-// Site files past the reader's bounds are refused before TinyXML's costly
-// work: the attributes would take it a minute of CPU, and the 3 GiB file
-// (sparse: its size is set, not written) would be read whole.
+// Refused before TinyXML's costly work: a minute of CPU, or a 3 GiB (sparse) file read whole.
 TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
     struct {
         std::string name;
@@ -414,8 +387,7 @@ TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
          "Error element has too many attributes."},
         {"3 GiB", kSiteConfiguration, "Error document too large.", std::uintmax_t{3} << 30},
     };
-    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
-                                                "live", "-b", "x",  "-e",       "y"};
+    const std::vector<std::string>& arguments = kLiveRequest;
     for (const auto& c : cases) {
         RequestDirectory directory;
         WriteFileBytes(directory.File("KestrupConfig.xml"), c.text);
@@ -433,12 +405,9 @@ TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
     }
 }
 
-// The run reads, writes and starts only in its own directory, wherever that
-// is. Decoys stand where a mistaken path leads: unquoted, a directory with a
-// space starts "...\Cam.exe" on Windows; the ANSI code page's best fit for
-// "Cāms" is its sibling "Cams" (and a short name may be longer than the long
-// one: "Cā" is "C_~1"); at a drive's root, "K:" alone names the drive's
-// current directory, where the client would find no document.
+// The run keeps to its own directory. Decoys stand where a mistaken path leads: an unquoted path with a
+// space ("...\Cam.exe"), the ANSI best fit "Cams" of "Cāms" (or short name "C_~1" of "Cā"), and "K:"
+// alone at a drive's root, which names the drive's current directory.
 TEST(RequestEndToEnd, TheRunKeepsToItsOwnDirectory) {
     struct Case {
         std::string drive;                // a drive of the tests' own ("K:"), or the scratch directory
@@ -452,9 +421,8 @@ TEST(RequestEndToEnd, TheRunKeepsToItsOwnDirectory) {
         cases.push_back({drive, "", {}});
         cases.push_back({drive, "C\xC4\x81", {"Ca/"}});
     }
-    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
-                                                "live", "-b", "x",  "-e",       "y"};
-    const std::string document = WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\""));
+    const std::vector<std::string>& arguments = kLiveRequest;
+    const std::string document = WithLineEnds(kLobbyDocument);
     for (const auto& c : cases) {
         const bool atRoot = !c.drive.empty() && c.directory.empty();
         std::unique_ptr<RequestDirectory> directory =
@@ -479,8 +447,7 @@ TEST(RequestEndToEnd, TheRunKeepsToItsOwnDirectory) {
         const std::string before = around();
         directory->Run(arguments);
 
-        // The client reads its document by a relative name: it finds it only when
-        // started in the program's own directory.
+        // The client reads its document by a relative name: only found in the program's own directory.
         const std::string record = WithoutCarriageReturns(directory->ClientRecords(1));
         const auto from = record.find("\nargument: ");
         EXPECT_EQ(from == std::string::npos ? record : record.substr(from),
@@ -496,8 +463,7 @@ TEST(RequestEndToEnd, TheRunKeepsToItsOwnDirectory) {
 TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
     ProgramDirectory directory;
     WriteFileBytes(directory.File("KestrupConfig.xml"), kSiteConfiguration);
-    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
-                                                "live", "-b", "x",  "-e",       "y"};
+    const std::vector<std::string>& arguments = kLiveRequest;
     ProgramRun run = directory.Run(arguments);
     EXPECT_EQ(run.exitStatus, 0);
     const std::string client = directory.File("norvclient.exe");
@@ -517,12 +483,10 @@ TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
     }
 }
 
-// The program directory is as deep as it can be while the document's path still
-// fits the platform's limit (MAX_PATH or PATH_MAX, each counting the terminating
-// null): the temporary file beside the document must fit as well. The client's
-// path would be one character too long, so there is none. The site configuration
-// and the log lie elsewhere. A second request at once finds nVCmdLine.xml held
-// and nVCmdLine-2.xml past the limit: it replaces the one it has, and says so.
+// The deepest program directory where the document's path (and its temporary file's) fits the path
+// limit, null included: no client (its path would not fit), site configuration and log elsewhere. A second
+// request at once finds nVCmdLine.xml held and nVCmdLine-2.xml past the limit: it replaces the one it has,
+// and says so.
 TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
     const size_t pathLimit = WindowsBuild() ? 260 : 4096;
     RequestDirectory outside;
@@ -537,17 +501,11 @@ TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
     const std::string program = deep + PathSeparator() + programName;
     CopyFileTo(outside.Program(), program);
 
-    const std::vector<std::string> arguments = {"-c", "7",
-                                                "-s", "10.1.2.3",
-                                                "-d", "live",
-                                                "-b", "x",
-                                                "-e", "y",
-                                                "-f", outside.File("KestrupConfig.xml"),
-                                                "-v", outside.File("log")};
+    std::vector<std::string> arguments = kLiveRequest;
+    arguments.insert(arguments.end(), {"-f", outside.File("KestrupConfig.xml"), "-v", outside.File("log")});
     ProgramRun run;
     ASSERT_TRUE(RunProgramAndWait(program, arguments, deep, run));
-    EXPECT_EQ(ReadFileBytes(deep + PathSeparator() + kDocument),
-              WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")))
+    EXPECT_EQ(ReadFileBytes(deep + PathSeparator() + kDocument), WithLineEnds(kLobbyDocument))
         << ReadFileBytes(outside.File("log"));
     std::vector<std::string> names = {"Kestrup.lock", programName, kDocument};
     std::sort(names.begin(), names.end());
@@ -560,19 +518,16 @@ TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
 }
 
 #ifndef _WIN32
-// A link at the document's name, to a file outside the program directory: the
-// run replaces the link itself, leaves the outside file whole, and logs that
-// the document's access was not carried over.
+// A link at the document's name is replaced itself, the outside file left whole, access not carried over.
 TEST(RequestEndToEnd, ALinkAtTheDocumentIsReplacedNeverWrittenThrough) {
     RequestDirectory directory("program");
     const std::string outside = directory.Path() + "/../outside.txt";
     WriteFileBytes(outside, "outside\n");
     ASSERT_EQ(symlink("../outside.txt", directory.File(kDocument).c_str()), 0);
     ASSERT_TRUE(SetWrittenAgo(directory.File(kDocument)));
-    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
-                                                "live", "-b", "x",  "-e",       "y"};
+    const std::vector<std::string>& arguments = kLiveRequest;
     directory.Run(arguments);
-    const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
+    const std::string document = kLobbyDocument;
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments),
                                               kReadLines + AccessNotCarriedLine(directory.File(kDocument))));
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
@@ -580,9 +535,7 @@ TEST(RequestEndToEnd, ALinkAtTheDocumentIsReplacedNeverWrittenThrough) {
     EXPECT_EQ(ReadFileBytes(outside), "outside\n");
 }
 #else
-// A run killed after it created its temporary file leaves none: the system
-// removes it. The test holds the directory's lock, so that the run, its file
-// written, waits for it (at most two seconds) until it is killed.
+// A run killed after creating its temporary file leaves none; the held lock keeps it waiting till then.
 TEST(RequestEndToEnd, ARunKilledWhileItWritesLeavesNoTemporaryFile) {
     RequestDirectory directory;
     const std::string document = directory.File(kDocument);
@@ -616,28 +569,24 @@ TEST(RequestEndToEnd, ARunKilledWhileItWritesLeavesNoTemporaryFile) {
 #endif
 
 #ifndef _WIN32
-// Without /proc (a chroot, some containers) a run names its temporary file as
-// it creates it: it still writes its document and starts its client.
+// Without /proc (a chroot, some containers) the run still writes its document and starts its client.
 TEST(RequestEndToEnd, ARunWithoutProcWritesItsDocumentAndStartsItsClient) {
     RequestDirectory directory;
-    const std::vector<std::string> request = {"-c",   "7",  "-s", "10.1.2.3", "-d",
-                                              "live", "-b", "x",  "-e",       "y"};
+    const std::vector<std::string>& request = kLiveRequest;
     std::vector<std::string> arguments = {"-m", "sh", "-c", "mount -t tmpfs none /proc && exec \"$0\" \"$@\"",
                                           directory.Program()};
     arguments.insert(arguments.end(), request.begin(), request.end());
     ProgramRun run;
     ASSERT_TRUE(RunProgramAndWait("/usr/bin/unshare", arguments, directory.Path(), run)) << run.standardError;
-    const std::string document = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
+    const std::string document = kLobbyDocument;
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(request), kReadLines));
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
     EXPECT_EQ(ListDirectory(directory.Path()).find(".tmp"), std::string::npos);
 }
 
-// A run killed between naming its temporary file and the move leaves it: a
-// later run removes it once it is ten minutes old, looking at most once in that
-// time, and never removes another user's file, a second name of another file
-// or a link.
+// A killed run's temporary file is swept once ten minutes old, at most once in that time; never another
+// user's file, a second name of another file, or a link.
 TEST(RequestEndToEnd, OldTemporaryFilesOfOursAreSweptAndNothingElse) {
     enum class Kind { Plain, OtherUser, SecondName, Link };
     const struct {
@@ -671,8 +620,7 @@ TEST(RequestEndToEnd, OldTemporaryFilesOfOursAreSweptAndNothingElse) {
         }
         ASSERT_TRUE(SetWrittenAgo(path, c.writtenAgo));
     }
-    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
-                                                "live", "-b", "x",  "-e",       "y"};
+    const std::vector<std::string>& arguments = kLiveRequest;
     directory.Run(arguments);
     struct stat status;
     for (const auto& c : cases) {
@@ -687,8 +635,7 @@ TEST(RequestEndToEnd, OldTemporaryFilesOfOursAreSweptAndNothingElse) {
 #endif
 
 #ifndef _WIN32
-// A document that is replaced keeps its mode, whatever the umask, and its owner
-// and group when the run may give them (as root).
+// A replaced document keeps its mode whatever the umask, and its owner and group as root.
 TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
     const struct {
         mode_t mode;
@@ -709,11 +656,11 @@ TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
             ASSERT_TRUE(SetWrittenAgo(earlier));
         }
         const mode_t saved = umask(c.umask);
-        directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
+        directory.Run(kLiveRequest);
         umask(saved);
         struct stat status;
         ASSERT_EQ(stat(document.c_str(), &status), 0);
-        EXPECT_EQ(ReadFileBytes(document), WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")));
+        EXPECT_EQ(ReadFileBytes(document), WithLineEnds(kLobbyDocument));
         EXPECT_EQ(status.st_mode & 07777, c.mode) << std::oct << c.mode;
         if (root) {
             EXPECT_EQ(std::to_string(status.st_uid) + ":" + std::to_string(status.st_gid), "1234:5678");
@@ -741,11 +688,9 @@ std::string AccessAndAttributes(const std::string& path) {
     return access + " attributes " + std::to_string(GetFileAttributesA(path.c_str()));
 }
 
-// A document that is replaced keeps its access control list, protected from
-// inheritance or not, and its attributes, but read-only. Under Wine the list follows the Unix
-// mode, so one that lets everyone write is what a new file would not get.
-// A document with a second name is replaced as any other: the new one gets its
-// access, and the other name keeps the earlier text.
+// A replaced document keeps its access control list (protected or not) and attributes but read-only;
+// under Wine the list follows the Unix mode, so everyone-write differs from a new file's. A second name
+// keeps the earlier text.
 TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsAccessAndAttributes) {
     const struct {
         std::string access;  // empty: as the directory gives it
@@ -778,9 +723,8 @@ TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsAccessAndAttributes) {
         EXPECT_NE(before, AccessAndAttributes(directory.File("new.txt"))) << "the case cannot fail";
         ASSERT_TRUE(SetFileAttributesA(document.c_str(), c.attributes));
         ASSERT_TRUE(SetWrittenAgo(document));
-        directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
-        EXPECT_EQ(ReadFileBytes(document), WithLineEnds(Document("Live", "10.1.2.3", "Name=\"Lobby\"")))
-            << before;
+        directory.Run(kLiveRequest);
+        EXPECT_EQ(ReadFileBytes(document), WithLineEnds(kLobbyDocument)) << before;
         EXPECT_EQ(AccessAndAttributes(document), before);
         EXPECT_EQ(RequestDirectory::Count(directory.Log(), AccessNotCarriedLine(document)), 0u) << before;
         if (c.secondName) {
@@ -802,19 +746,17 @@ std::pair<std::string, size_t> WithoutStartFailures(std::string log) {
     return {log, count};
 }
 
-// Another process holds the directory's lock (a run that hangs, say): the run
-// waits for it about two seconds, then writes its document without it.
+// A lock held elsewhere (a run that hangs) delays the run about two seconds, then it writes anyway.
 TEST(RequestEndToEnd, ADirectoryLockHeldElsewhereDelaysTheRunWithinItsBound) {
     RequestDirectory directory;
     const FileLockPointer held = LockFile(directory.File("Kestrup.lock"));
     ASSERT_TRUE(held);
     const auto start = std::chrono::steady_clock::now();
-    directory.Run({"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "x", "-e", "y"});
+    directory.Run(kLiveRequest);
     const auto taken = std::chrono::steady_clock::now() - start;
     EXPECT_GE(taken, std::chrono::milliseconds(1500));
     EXPECT_LT(taken, std::chrono::seconds(20));
-    EXPECT_EQ(directory.ClientRecords(1),
-              ClientRecord(directory, Document("Live", "10.1.2.3", "Name=\"Lobby\"")));
+    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, kLobbyDocument));
 }
 
 // Cameras 1 to 30, each its own input, for requests that overlap.
@@ -828,11 +770,8 @@ std::string ManyCamerasSite() {
     return site + "</System>\n</Config>\n";
 }
 
-// Requests that overlap each reach their own client: every client, however
-// long it takes to read its document, shows its own request's camera, and the
-// log holds every run's record whole. A lone request keeps nVCmdLine.xml, also
-// beside older documents of other slots; on Windows, one that another program
-// holds open without sharing its deletion is passed over.
+// Overlapping requests each reach their own client, and the log holds every record whole. A lone request
+// keeps nVCmdLine.xml beside older documents; on Windows one held open without delete sharing is passed over.
 TEST(RequestEndToEnd, EachClientShowsItsOwnRequestsCamera) {
     const struct {
         size_t runs;
@@ -848,9 +787,7 @@ TEST(RequestEndToEnd, EachClientShowsItsOwnRequestsCamera) {
         {30, 0, 1500, {}},
         {1, 0, 0, {kDocument}, true},
     };
-    // Wine now and then refuses one start among so many at once ("Internal
-    // error."), of a client (the run logs it with that reason) or of a run
-    // itself; that client is not counted.
+    // Wine now and then refuses a start among so many ("Internal error."); that client is not counted.
     const size_t startsWineMayRefuse = WindowsBuild() ? 3 : 0;
     for (const auto& c : cases) {
         if (c.firstHeldOpen && !WindowsBuild()) continue;  // only Windows refuses to replace it
@@ -873,7 +810,7 @@ TEST(RequestEndToEnd, EachClientShowsItsOwnRequestsCamera) {
         std::vector<std::vector<std::string>> arguments;
         std::vector<std::string> documents;
         for (size_t i = 1; i <= c.runs; ++i) {
-            arguments.push_back({"-c", std::to_string(i), "-s", "h", "-d", "live", "-b", "x", "-e", "y"});
+            arguments.push_back(Live({"-c", std::to_string(i), "-s", "h"}));
             documents.push_back(Document("Live", "h", "Name=\"Camera " + std::to_string(i) + "\""));
         }
         std::vector<ProgramRun> results(c.runs);
@@ -932,11 +869,8 @@ TEST(RequestEndToEnd, EachClientShowsItsOwnRequestsCamera) {
 #ifdef _WIN32
 namespace {
 
-// Another program (a backup tool, say) holds the whole run log locked: the run
-// waits for its turn at most about two seconds, writes the document, starts
-// the client, and its record, which the locked log refuses, goes to standard
-// error. Wine does not refuse writes to a locked range: there the record
-// lands in the log.
+// A log locked by another program (a backup tool) delays the run at most about two seconds; the record
+// goes to standard error (under Wine, which ignores the lock, to the log).
 TEST(RequestEndToEnd, ALogLockedByAnotherProgramDelaysTheRunWithinItsBound) {
     RequestDirectory directory;
     const std::string log = directory.File("Kestrup.log");
@@ -953,8 +887,7 @@ TEST(RequestEndToEnd, ALogLockedByAnotherProgramDelaysTheRunWithinItsBound) {
     CloseHandle(held);  // which lets go of the lock
     EXPECT_EQ(MaskedTimes(ReadFileBytes(log) + run.standardError),
               ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
-    EXPECT_EQ(directory.ClientRecords(1),
-              ClientRecord(directory, Document("Live", "10.1.2.3", "Name=\"Lobby\"")));
+    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, kLobbyDocument));
 }
 
 }  // namespace
