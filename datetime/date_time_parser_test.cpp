@@ -38,14 +38,8 @@ struct ParseCase {
 // Values no conversion here writes, so a stray or missing write shows.
 std::tm CallersRecord() {
     std::tm record{};
-    record.tm_sec = -11;
-    record.tm_min = -12;
-    record.tm_hour = -13;
-    record.tm_mday = -14;
-    record.tm_mon = -15;
-    record.tm_year = -16;
-    record.tm_wday = -17;
-    record.tm_yday = -18;
+    int value = -11;
+    for (Field field : {kSec, kMin, kHour, kMday, kMon, kYear, kWday, kYday}) record.*field = value--;
     record.tm_isdst = -19;
     return record;
 }
@@ -86,26 +80,20 @@ void CheckCases(const std::vector<ParseCase>& cases) {
 }
 
 TEST(ParseDateTime, ReadsTheLaunchersSeparatorlessDateAndTime) {
+    // clang-format off
     CheckCases({
-        {"1231201123:59:59",
-         "%m%d%Y%T",
-         16,
+        {"1231201123:59:59", "%m%d%Y%T", 16,
          {{kMon, 11}, {kMday, 31}, {kYear, 111}, {kHour, 23}, {kMin, 59}, {kSec, 59}}},
-        {"215201108:00:00",
-         "%m%d%Y%T",
-         15,  // 20 exceeds 12: a one-digit month
+        {"215201108:00:00", "%m%d%Y%T", 15,  // 20 exceeds 12: a one-digit month
          {{kMon, 1}, {kMday, 15}, {kYear, 111}, {kHour, 8}, {kMin, 0}, {kSec, 0}}},
-        {"115201108:00:00",
-         "%m%d%Y%T",
-         15,
+        {"115201108:00:00", "%m%d%Y%T", 15,
          {{kMon, 10}, {kMday, 5}, {kYear, 111}, {kHour, 8}, {kMin, 0}, {kSec, 0}}},
         {"131201108:00:00", "%m%d%Y%T", kFails, {}},
         {"12311123:59:59", "%m%d%Y%T", kFails, {{kMon, 11}, {kMday, 31}, {kYear, -777}}},
-        {"1231201123:59:59 more",
-         "%m%d%Y%T",
-         16,
+        {"1231201123:59:59 more", "%m%d%Y%T", 16,
          {{kMon, 11}, {kMday, 31}, {kYear, 111}, {kHour, 23}, {kMin, 59}, {kSec, 59}}},
     });
+    // clang-format on
 }
 
 TEST(ParseDateTime, ReadsEachNumberIntoItsField) {
