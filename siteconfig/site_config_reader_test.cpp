@@ -65,13 +65,6 @@ ReadOutcome ReadWithoutWaitingForever(const std::string& path) {
     return reading.get();
 }
 
-std::string Replace(std::string text, const std::string& from, const std::string& to) {
-    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
 const ClientWindowSettings kDefaults{};
 
 TEST(ReadSiteConfiguration, ReportsEachFileInTheRunLog) {
@@ -107,7 +100,7 @@ TEST(ReadSiteConfiguration, ReportsEachFileInTheRunLog) {
         std::string path = Fixture(c.fixture);
         ReadOutcome outcome = Read(path);
         EXPECT_EQ(outcome.result, c.result) << c.fixture;
-        EXPECT_EQ(outcome.log, Replace(c.log, "@", path)) << c.fixture;
+        EXPECT_EQ(outcome.log, ReplaceAll(c.log, "@", path)) << c.fixture;
         if (!c.result) {
             EXPECT_TRUE(outcome.directory.empty()) << c.fixture;
         }

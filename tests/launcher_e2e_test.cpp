@@ -73,7 +73,7 @@ TEST(LauncherEndToEnd, HelpInsideAWordIsNoHelpRequest) {
     const std::vector<std::string> arguments = {"-s", "cam-?", "-f", "x/help"};
     ProgramRun run = directory.Run(arguments);
     EXPECT_EQ(run.standardOutput, "");
-    EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))), StartUpRecord(directory, arguments));
+    EXPECT_EQ(directory.Log(), StartUpRecord(directory, arguments));
 }
 
 TEST(LauncherEndToEnd, TheRunLogGoesWhereTheVOptionSays) {
@@ -121,7 +121,7 @@ TEST(LauncherEndToEnd, TheRunLogGoesWhereTheVOptionSays) {
         const bool defaultLog = c.log == Log::DefaultFile;
         EXPECT_EQ(FileExists(directory.File("Kestrup.log")), defaultLog) << commandLine;
         if (defaultLog) {
-            EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))), record) << commandLine;
+            EXPECT_EQ(directory.Log(), record) << commandLine;
         }
         if (c.log == Log::NamedFile) {
             EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File(c.namedFile))), record) << commandLine;
@@ -140,8 +140,7 @@ TEST(LauncherEndToEnd, RunsAppendTheirRecordsToOneLog) {
     const std::vector<std::string> second = {"-c", "2", "-s", "host"};
     directory.Run(first);
     directory.Run(second);
-    EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
-              StartUpRecord(directory, first) + StartUpRecord(directory, second));
+    EXPECT_EQ(directory.Log(), StartUpRecord(directory, first) + StartUpRecord(directory, second));
 }
 
 // Argument 0 is not searched for options: a directory named like an option
@@ -153,8 +152,7 @@ TEST(LauncherEndToEnd, TheProgramPathIsNotReadAsOptions) {
         ProgramRun run = directory.Run({});
         EXPECT_EQ(run.standardOutput, "") << name;
         EXPECT_EQ(run.standardError, "") << name;
-        EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))), StartUpRecord(directory, {}))
-            << name;
+        EXPECT_EQ(directory.Log(), StartUpRecord(directory, {})) << name;
     }
 }
 
@@ -194,7 +192,7 @@ TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
 
         const std::string optionsLine = directory.CommandLineText(c.options);
         directory.Run(c.options);
-        const std::string optionsLog = MaskedTimes(ReadFileBytes(directory.File("Kestrup.log")));
+        const std::string optionsLog = directory.Log();
         const std::string document = ReadFileBytes(directory.File(kDocument));
         const std::string clientRecord = CompleteClientRecord(directory);
         std::string options = ArgumentsText(c.options);
@@ -216,11 +214,10 @@ TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
             EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), document) << program << ' ' << c.link;
             EXPECT_EQ(CompleteClientRecord(directory), clientRecord) << program << ' ' << c.link;
             // The same lines after the banner, the link's reading first.
-            std::string lines = WithoutCarriageReturns(optionsLog.substr(ExpectedRecord(optionsLine).size()));
-            for (auto at = lines.find(optionsLine); at != std::string::npos; at = lines.find(optionsLine)) {
-                lines.replace(at, optionsLine.size(), linkLine);
-            }
-            EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
+            const std::string lines =
+                ReplaceAll(WithoutCarriageReturns(optionsLog.substr(ExpectedRecord(optionsLine).size())),
+                           optionsLine, linkLine);
+            EXPECT_EQ(directory.Log(),
                       ExpectedRecord(linkLine, "Link read as options: " + options + "\n" + lines))
                 << program << ' ' << c.link;
         }
@@ -284,8 +281,7 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
         ProgramRun run = directory.Run(c.arguments, program);
         EXPECT_EQ(run.exitStatus, 0) << commandLine;
         EXPECT_EQ(run.standardOutput + run.standardError, "") << commandLine;
-        EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
-                  ExpectedRecord(commandLine, "Link refused: " + c.reason + "\n"))
+        EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, "Link refused: " + c.reason + "\n"))
             << commandLine;
         std::filesystem::remove(directory.File("Kestrup.log"));
         EXPECT_EQ(ListDirectory(directory.Path()), before) << commandLine;
@@ -305,7 +301,7 @@ TEST(LauncherEndToEnd, ALookalikeOfALinkIsNeverAccepted) {
     WriteFileBytes(directory.File("KestrupConfig.xml"), kLinkSite);
     const std::vector<std::string> arguments = {"\xEF\xBD\x8B" + query};
     directory.Run(arguments);
-    EXPECT_EQ(MaskedTimes(ReadFileBytes(directory.File("Kestrup.log"))),
+    EXPECT_EQ(directory.Log(),
               WindowsBuild() ? ExpectedRecord(directory.CommandLineText({"%EF%BD%8B" + query}),
                                               "Link refused: the link holds a character outside ASCII\n")
                              : StartUpRecord(directory, arguments));

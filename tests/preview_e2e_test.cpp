@@ -75,14 +75,12 @@ TEST(PreviewEndToEnd, ThePreviewShowsWhatARunWithTheSameOptionsLogsAndWrites) {
         std::string expected;
         bool startedClient = false;
         if (FileExists(directory.File("Kestrup.log"))) {
-            const std::string log = MaskedTimes(ReadFileBytes(directory.File("Kestrup.log")));
+            const std::string log = directory.Log();
             const std::string commandLine = directory.CommandLineText(arguments);
             const std::string header = ExpectedRecord(commandLine);
             ASSERT_EQ(log.substr(0, header.size()), header) << options;
-            std::string lines = WithoutCarriageReturns(log.substr(header.size()));
-            for (auto at = lines.find(commandLine); at != std::string::npos; at = lines.find(commandLine)) {
-                lines.replace(at, commandLine.size(), options);
-            }
+            const std::string lines =
+                ReplaceAll(WithoutCarriageReturns(log.substr(header.size())), commandLine, options);
             std::string::size_type from = 0;
             for (auto at = lines.find('\n'); at != std::string::npos; at = lines.find('\n', from)) {
                 const std::string line = lines.substr(from, at - from);
@@ -141,10 +139,8 @@ TEST(PreviewEndToEnd, ALinkPreviewsAsItsOptionsDo) {
         }
         const ProgramRun optionsPreview = preview(c.options);
         std::string options = ArgumentsText(c.options);
-        std::string expected = WithoutCarriageReturns(optionsPreview.standardOutput);
-        for (auto at = expected.find(options); at != std::string::npos; at = expected.find(options)) {
-            expected.replace(at, options.size(), c.link + " ");
-        }
+        const std::string expected =
+            ReplaceAll(WithoutCarriageReturns(optionsPreview.standardOutput), options, c.link + " ");
         options.pop_back();
         EXPECT_EQ(WithoutCarriageReturns(linkPreview.standardOutput),
                   "log: Link read as options: " + options + "\n" + expected)

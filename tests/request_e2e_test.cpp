@@ -66,14 +66,6 @@ public:
         AddStandInClient();
         WriteFileBytes(File("KestrupConfig.xml"), kSiteConfiguration);
     }
-
-    std::string Log() const { return MaskedTimes(ReadFileBytes(File("Kestrup.log"))); }
-
-    static size_t Count(const std::string& text, const std::string& what) {
-        size_t count = 0;
-        for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
-        return count;
-    }
 };
 
 int LocalTime(int year, int month, int day, int hour, int minute, int second) {
@@ -343,11 +335,8 @@ TEST(RequestEndToEnd, FailuresBeforeTheStartLeaveTheEarlierDocumentAndStartNoCli
     for (auto c : cases) {
         RequestDirectory directory;
         const std::string missing = directory.File("missing.xml");
-        for (auto& argument : c.arguments) {
-            if (argument == "<dir>/missing.xml") argument = missing;
-        }
-        auto at = c.lines.find("<dir>/missing.xml");
-        if (at != std::string::npos) c.lines.replace(at, 17, missing);
+        for (auto& argument : c.arguments) argument = ReplaceAll(argument, "<dir>/missing.xml", missing);
+        c.lines = ReplaceAll(c.lines, "<dir>/missing.xml", missing);
         WriteFileBytes(directory.File(kDocument), "earlier document\n");
 
         const std::string commandLine = directory.CommandLineText(c.arguments);
@@ -471,7 +460,7 @@ TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
     const std::string shown = windows ? "\"" + client + "\"" : client;
     // The system's reason ends the line; Windows words it by its own language.
     const std::string lineStart = "Could not start client " + shown + " -FnVCmdLine.xml: ";
-    const std::string log = MaskedTimes(ReadFileBytes(directory.File("Kestrup.log")));
+    const std::string log = directory.Log();
     const std::string expected = ExpectedRecord(directory.CommandLineText(arguments), kReadLines + lineStart);
     ASSERT_EQ(log.substr(0, expected.size()), expected);
     const std::string reason = log.substr(expected.size());
@@ -513,7 +502,7 @@ TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
     ASSERT_TRUE(RunProgramAndWait(program, arguments, deep, run));
     const std::string line = "No client init document is free; the oldest, " + deep + PathSeparator() +
                              kDocument + ", is replaced.\n";
-    EXPECT_EQ(RequestDirectory::Count(ReadFileBytes(outside.File("log")), WithLineEnds(line)), 1u);
+    EXPECT_EQ(Occurrences(ReadFileBytes(outside.File("log")), WithLineEnds(line)), 1u);
     EXPECT_EQ(NamesIn(deep), names);
 }
 
@@ -726,7 +715,7 @@ TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsAccessAndAttributes) {
         directory.Run(kLiveRequest);
         EXPECT_EQ(ReadFileBytes(document), WithLineEnds(kLobbyDocument)) << before;
         EXPECT_EQ(AccessAndAttributes(document), before);
-        EXPECT_EQ(RequestDirectory::Count(directory.Log(), AccessNotCarriedLine(document)), 0u) << before;
+        EXPECT_EQ(Occurrences(directory.Log(), AccessNotCarriedLine(document)), 0u) << before;
         if (c.secondName) {
             EXPECT_EQ(ReadFileBytes(secondName), "earlier document\n");
         }
@@ -835,7 +824,7 @@ TEST(RequestEndToEnd, EachClientShowsItsOwnRequestsCamera) {
             const std::string record = ExpectedRecord(directory.CommandLineText(arguments[i]),
                                                       "Found Config XML element\nFound h "
                                                       "system XML element\n");
-            const size_t found = RequestDirectory::Count(log, record);
+            const size_t found = Occurrences(log, record);
             EXPECT_EQ(found, results[i].started ? 1u : 0u) << label << ": run " << i;
             logged += found * record.size();
         }
@@ -845,8 +834,7 @@ TEST(RequestEndToEnd, EachClientShowsItsOwnRequestsCamera) {
         const std::string records = directory.ClientRecords(c.runs - refusedStarts);
         size_t shown = 0;
         for (const auto& document : documents) {
-            const size_t found =
-                RequestDirectory::Count(records, WithLineEnds("document:\n" + document + "end\n"));
+            const size_t found = Occurrences(records, WithLineEnds("document:\n" + document + "end\n"));
             EXPECT_LE(found, 1u) << label << ": two clients showed one camera\n" << records;
             shown += found;
         }

@@ -98,9 +98,7 @@ std::string ProgramDirectory::ClientRecords(size_t count) const {
     std::string records;
     for (int wait = 0; wait < 1200; ++wait) {
         records = ReadFileBytes(File("norvclient-started.txt"));
-        size_t found = 0;
-        for (auto at = records.find(end); at != std::string::npos; at = records.find(end, at + 1)) ++found;
-        if (found >= count) break;
+        if (Occurrences(records, end) >= count) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return records;
@@ -131,6 +129,8 @@ ProgramRun ProgramDirectory::Run(const std::vector<std::string>& arguments,
     }
     return run;
 }
+
+std::string ProgramDirectory::Log() const { return MaskedTimes(ReadFileBytes(File("Kestrup.log"))); }
 
 std::string ProgramDirectory::CommandLineText(const std::vector<std::string>& arguments,
                                               const std::string& program) const {

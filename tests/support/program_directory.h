@@ -67,6 +67,9 @@ public:
     // the working directory; on a drive, with another directory of that drive.
     ProgramRun Run(const std::vector<std::string>& arguments, const std::string& program = "") const;
 
+    // The run log Kestrup.log here, its banners' times masked (see MaskedTimes).
+    std::string Log() const;
+
     // The command line text the program (or another) logs for these arguments.
     std::string CommandLineText(const std::vector<std::string>& arguments,
                                 const std::string& program = "") const;

@@ -55,3 +55,16 @@ std::string WithoutCarriageReturns(const std::string& text) {
     }
     return result;
 }
+
+size_t Occurrences(const std::string& text, const std::string& what) {
+    size_t count = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+    return text;
+}

@@ -24,3 +24,9 @@ std::string WithLineEnds(const std::string& text);
 
 // text without its '\r's: a text file's lines ending in "\n" on every platform.
 std::string WithoutCarriageReturns(const std::string& text);
+
+// How many times what occurs in text, overlaps counted.
+size_t Occurrences(const std::string& text, const std::string& what);
+
+// text with every from replaced by to, the replacements not searched again.
+std::string ReplaceAll(std::string text, const std::string& from, const std::string& to);
