@@ -52,8 +52,7 @@ protected:
 
     void TearDown() override { CloseRunLog(); }
 
-    // Closes the log and gives its text, with line ends as "\n"; the log then
-    // starts afresh.
+    // Closes the log and gives its text, with line ends as "\n"; the log then starts afresh.
     std::string TakeRunLog() {
         CloseRunLog();
         fs::path logPath = scratch / kRunLogName;
@@ -295,10 +294,9 @@ TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
     EXPECT_FALSE(WriteDocument(documentPath.c_str(), 3, "10.0.0.5", 1, 2, true));
 }
 
-// The slot a save takes: the lowest whose document is neither written within
-// the hold time (a time ahead counts as within) nor held open by another
-// program without sharing its deletion (which only Windows refuses to replace);
-// with none free, the oldest, with a line. The others stay as they were.
+// The slot a save takes: the lowest whose document is neither written within the hold time (a time ahead
+// counts as within) nor held open by another program without sharing its deletion (which only Windows refuses
+// to replace); with none free, the oldest, with a line. The others stay as they were.
 TEST_F(ClientInitWriter, TakesTheLowestFreeSlot) {
     struct SlotCase {
         const char* label;
@@ -345,9 +343,8 @@ TEST_F(ClientInitWriter, TakesTheLowestFreeSlot) {
     }
 }
 
-// What stands in the way: a missing directory, or a directory where the
-// document goes. The error line names the operating system's reason, and no
-// stray file is left.
+// What stands in the way: a missing directory, or a directory where the document goes. The error line names
+// the operating system's reason, and no stray file is left.
 TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
     enum class Obstacle { MissingDirectory, DirectoryAtTarget };
     const std::pair<const char*, Obstacle> cases[] = {
@@ -388,9 +385,8 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
     }
 }
 
-// A directory that Windows can list but in which the document's path passes
-// MAX_PATH: either the document is written (POSIX), or the reason is logged
-// (Windows); nothing is ever left behind.
+// A directory that Windows can list but in which the document's path passes MAX_PATH: either the document is
+// written (POSIX), or the reason is logged (Windows); nothing is ever left behind.
 TEST_F(ClientInitWriter, ADocumentPastThePathLimitLeavesNothingBehind) {
     StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
     std::string deep = work.string();
@@ -407,9 +403,8 @@ TEST_F(ClientInitWriter, ADocumentPastThePathLimitLeavesNothingBehind) {
     EXPECT_EQ(log.empty(), written) << log;
 }
 
-// These two depend on the real screen, so each registration sets the display:
-// the ordinary run has none (the platform then reports 1024x768 at the origin);
-// the second runs alone under a 1600x900 Xvfb.
+// These two depend on the real screen, so each registration sets the display: the ordinary run has none (the
+// platform then reports 1024x768 at the origin); the second runs alone under a 1600x900 Xvfb.
 class DefaultPlacement : public ClientInitWriter {
 protected:
     std::string WriteWithDefaultSettings() {

@@ -52,8 +52,7 @@ std::string Describe(const std::tm& r) {
            std::to_string(r.tm_isdst);
 }
 
-// A heap copy with no byte to spare, so that the address sanitizer reports any
-// read past the terminator.
+// A heap copy with no byte to spare, so that the address sanitizer reports any read past the terminator.
 std::unique_ptr<char[]> ExactCopy(const char* text) {
     const std::size_t size = std::strlen(text) + 1;
     std::unique_ptr<char[]> copy(new char[size]);

@@ -6,8 +6,7 @@
 
 namespace {
 
-// Arguments 1 onward of a request, each followed by one space, as the launcher
-// hands them to the scanner.
+// Arguments 1 onward of a request, each followed by one space, as the launcher hands them to the scanner.
 const std::string kRequest = "-c 12 -S Cam-East -d 01022011 -b 08:00:00 -e 09:00:00 ";
 
 struct OptionCase {

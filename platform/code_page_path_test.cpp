@@ -1,6 +1,5 @@
-// How the program's own path is named in the ANSI code page, on each kind of
-// system: Wine makes up a short name for every long one, so the refusal is only
-// reached here.
+// How the program's own path is named in the ANSI code page, on each kind of system: Wine makes up a short
+// name for every long one, so the refusal is only reached here.
 #include "code_page_path.h"
 
 #include <gtest/gtest.h>

@@ -247,8 +247,7 @@ TEST(ReadSiteConfiguration, RefusesTextsThatWouldExhaustTinyXmlsStackOrTime) {
         {"null inside the element", ConfigAround(std::string("\0", 1) + kOneCamera), false, heldNull},
         {"CDATA opening in an end tag", ConfigAround(kOneCamera + "</<![CDATA[x]]>"), false,
          "Cmd line configuration document XML error: Error CDATA section inside an end tag."},
-        // Each end tag is taken into a UTF-8 character before it: TinyXML
-        // recursed 200000 levels deep.
+        // Each end tag is taken into a UTF-8 character before it: TinyXML recursed 200000 levels deep.
         {"end tags hidden in UTF-8 characters",
          "\xEF\xBB\xBF<Config>" + Repeated("<a>\xE2\x82</a>", 200000) + "</Config>", false, tooDeep},
         // TinyXML's parser would spend a minute on them.

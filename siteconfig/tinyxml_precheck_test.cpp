@@ -66,8 +66,7 @@ TEST(CheckTextForTinyXml, CountsOnlyTheLevelsTinyXmlBuilds) {
         // In UTF-8 TinyXML passes over marks and white space between '<' and the name.
         {"byte order mark after '<'", "\xEF\xBB\xBF<\xEF\xBB\xBF r>" + Nested(300) + "</r>", deep},
         {"noncharacter after '<'", "\xEF\xBB\xBF<\xEF\xBF\xBE\nr>" + Nested(300) + "</r>", deep},
-        // TinyXML drops a '&' that starts no entity, and reads a hexadecimal one
-        // from its last 'x'.
+        // TinyXML drops a '&' that starts no entity, and reads a hexadecimal one from its last 'x'.
         {"declared UTF-8 with a stray '&'",
          "<?xml encoding='UTF&-8'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
         {"declared UTF-8 by an entity with two 'x'",

@@ -143,8 +143,7 @@ TEST(LauncherEndToEnd, RunsAppendTheirRecordsToOneLog) {
     EXPECT_EQ(directory.Log(), StartUpRecord(directory, first) + StartUpRecord(directory, second));
 }
 
-// Argument 0 is not searched for options: a directory named like an option
-// does not move the log.
+// Argument 0 is not searched for options: a directory named like an option does not move the log.
 TEST(LauncherEndToEnd, TheProgramPathIsNotReadAsOptions) {
     const std::string directories[] = {"site -v1", "cam-viewer", "x -help", "data -d1"};
     for (const auto& name : directories) {
@@ -198,8 +197,7 @@ TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
         std::string options = ArgumentsText(c.options);
         options.pop_back();
 
-        // Kestrup given the link, and on Windows the link program, which the
-        // scheme opens: the same run.
+        // Kestrup given the link, and on Windows the link program, which the scheme opens: the same run.
         std::vector<std::string> programs = {directory.Program()};
         if (WindowsBuild()) programs.push_back(directory.AddLinkProgram());
         for (const auto& program : programs) {
@@ -224,9 +222,8 @@ TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
     }
 }
 
-// A refused link writes no document and starts no client, whatever stands
-// beside it; it never prints help, and its one line goes to the default log.
-// The link program (Windows) takes a link and nothing else.
+// A refused link writes no document and starts no client, whatever stands beside it; it never prints help,
+// and its one line goes to the default log. The link program (Windows) takes a link and nothing else.
 TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
     const std::string request = "kestrup:?c=7&s=10.1.2.3&d=live&b=1&e=2";
     const struct {
@@ -257,14 +254,12 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
         {{"-v", "1", request}, "a link must be the only argument"},
         {{request, "-?"}, "a link must be the only argument"},
         {{request, "/help"}, "a link must be the only argument"},
-        // Beside a link every argument is escaped, and so is "%": a line end and
-        // the text %0A read apart.
+        // Beside a link every argument is escaped, and so is "%": a line end and the text %0A read apart.
         {{request, "x\nLink read as options: -c 7 -s evil\x1B\x07\t\xC3\xA9"},
          "a link must be the only argument",
          {request, "x%0ALink%20read%20as%20options:%20-c%207%20-s%20evil%1B%07%09%C3%A9"}},
-        // Characters outside ASCII (a full-width 7, and full-width quotes, which
-        // Windows' ANSI command line makes real ones) refuse the link, shown as
-        // their UTF-8 bytes.
+        // Characters outside ASCII (a full-width 7, and full-width quotes, which Windows' ANSI command line
+        // makes real ones) refuse the link, shown as their UTF-8 bytes.
         {{"kestrup:?c=\xEF\xBC\x97&s=10.1.2.3&d=live&b=0&e=0\xEF\xBC\x82 \xEF\xBC\x82-f"},
          "the link holds a character outside ASCII",
          {"kestrup:?c=%EF%BC%97&s=10.1.2.3&d=live&b=0&e=0%EF%BC%82%20%EF%BC%82-f"}},

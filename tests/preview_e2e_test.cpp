@@ -99,9 +99,8 @@ TEST(PreviewEndToEnd, ThePreviewShowsWhatARunWithTheSameOptionsLogsAndWrites) {
     }
 }
 
-// A link's preview is its options' preview, after the line that shows what it
-// was read as, with the link where the lines show the command line; a refused
-// link's preview is its one line.
+// A link's preview is its options' preview, after the line that shows what it was read as, with the link
+// where the lines show the command line; a refused link's preview is its one line.
 TEST(PreviewEndToEnd, ALinkPreviewsAsItsOptionsDo) {
     const struct {
         std::string link;
@@ -149,9 +148,8 @@ TEST(PreviewEndToEnd, ALinkPreviewsAsItsOptionsDo) {
     }
 }
 
-// Both programs show the version that the build gives them and their packages:
-// Kestrup in its run log's banner, kestrup-check on --version, and on Windows
-// each in its version resource, as numbers and as text.
+// Both programs show the version that the build gives them and their packages: Kestrup in its run log's
+// banner, kestrup-check on --version, and on Windows each in its version resource, as numbers and as text.
 TEST(PreviewEndToEnd, BothProgramsShowTheVersionTheBuildGivesThem) {
     ProgramDirectory directory;
     const std::string checker = directory.File(std::filesystem::path(Checker()).filename().string());

@@ -1,5 +1,4 @@
-// A scratch program directory holding a copy of the program under test, and the
-// expected texts of its runs.
+// A scratch program directory holding a copy of the program under test, and the expected texts of its runs.
 #pragma once
 
 #include <string>
@@ -9,10 +8,9 @@
 #include "scratch_directory.h"
 #include "test_text.h"
 
-// Given on the test program's command line: the built program, and the other
-// built programs it may use, each in a slot of its own (empty where a test
-// program does not use it): the stand-in client, the checker and the link
-// program (Windows only).
+// Given on the test program's command line: the built program, and the other built programs it may use, each
+// in a slot of its own (empty where a test program does not use it): the stand-in client, the checker and the
+// link program (Windows only).
 struct ProgramsUnderTest {
     std::string program;
     std::string client;
@@ -24,13 +22,11 @@ const std::string& StandInClient();
 const std::string& Checker();
 const std::string& LinkProgram();
 
-// The version the build gives the programs and their packages, from the
-// versions file it writes beside the programs: "1.1.1.27804". Where the file
-// has none, a text that names the file and is no version.
+// The version the build gives the programs and their packages, from the versions file it writes beside the
+// programs: "1.1.1.27804". Where the file has none, a text that names the file and is no version.
 const std::string& BuildVersion();
 
-// The arguments, each followed by one space: how the run log and the checker
-// show them.
+// The arguments, each followed by one space: how the run log and the checker show them.
 std::string ArgumentsText(const std::vector<std::string>& arguments);
 
 // A drive ("K:") whose root a test may fill and empty, and where on it the
@@ -84,9 +80,8 @@ private:
     std::string drive_;  // the drive the program is on, when it is one of the tests' own
 };
 
-// A run's record in the run log: the empty line, the banner and the command line,
-// then the given lines, all with the platform's line ends. The banner's time of
-// day stands as "<time>"; compare against MaskedTimes().
+// A run's record in the run log: the empty line, the banner and the command line, then the given lines, all
+// with the platform's line ends. The banner's time of day stands as "<time>"; compare against MaskedTimes().
 std::string ExpectedRecord(const std::string& commandLineText, const std::string& lines = "");
 
 // text with every banner's time of day replaced by "<time>"; an empty time of

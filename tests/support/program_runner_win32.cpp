@@ -28,10 +28,9 @@ std::string QuotedArgument(const std::string& argument) {
     return quoted;
 }
 
-// Handles are made inheritable only while this lock is held, and closed in
-// this process before it is released: CreateProcessW hands a child every
-// inheritable handle, so a child started by another thread meanwhile would
-// otherwise hold this run's pipes open.
+// Handles are made inheritable only while this lock is held, and closed in this process before it is
+// released: CreateProcessW hands a child every inheritable handle, so a child started by another thread
+// meanwhile would otherwise hold this run's pipes open.
 std::mutex inheritanceLock;
 
 struct OwnedHandle {

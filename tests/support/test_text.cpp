@@ -23,8 +23,7 @@ std::string Attributes(int count, int first) {
 }
 
 const std::string& TextModeLineEnd() {
-    // Asked of the C runtime itself, once: a line end written in text mode,
-    // read back byte for byte.
+    // Asked of the C runtime itself, once: a line end written in text mode, read back byte for byte.
     static const std::string lineEnd = [] {
         const ScratchDirectory scratch("kestrup-line-end");
         const std::string probe = scratch.File("line_end.probe");

@@ -11,8 +11,7 @@ bool WindowsBuild();
 // text, count times over.
 std::string Repeated(const std::string& text, int count);
 
-// count attributes, each named for its place from `first` on:
-// " a<first>='1' a<first+1>='1'" ...
+// count attributes, each named for its place from `first` on: " a<first>='1' a<first+1>='1'" ...
 std::string Attributes(int count, int first = 0);
 
 // The line end that a file written in text mode gets on this platform, as the

@@ -3,7 +3,6 @@
 
 #include <string>
 
-// The resource's file version as its fixed numbers ("1.1.1.27804") and as its
-// FileVersion text. False where the program has no version resource, as no
-// native program has.
+// The resource's file version as its fixed numbers ("1.1.1.27804") and as its FileVersion text. False where
+// the program has no version resource, as no native program has.
 bool ReadFileVersion(const std::string& program, std::string& numbers, std::string& text);
