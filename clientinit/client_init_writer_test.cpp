@@ -37,8 +37,7 @@ bool WriteDocument(const std::string& outputPath, int cameraNumber, const std::s
            savedPath == outputPath;
 }
 
-// Each test gets an empty scratch directory, an empty camera directory, the
-// default window settings and a run log in a file of its own.
+// Each test: empty scratch and camera directories, default window settings, a run log file of its own.
 class ClientInitWriter : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -103,8 +102,7 @@ TEST(PlaceClientWindow, PutsTheWindowInTheScreensCornerUnlessThePairIsConfigured
     }
 }
 
-// Children of one parent, as element names with an optional Name attribute; a
-// comment among them is not an element and is passed over.
+// Children as element names with an optional Name; the comment among them is no element, so passed over.
 void AddChildren(TiXmlElement& parent) {
     const std::pair<const char*, const char*> children[] = {
         {"Video", nullptr}, {"Input", "a"}, {"Input", nullptr}, {"Input", "b"}, {"Input", "a"}};
@@ -294,9 +292,8 @@ TEST_F(ClientInitWriter, AnUnknownCameraLeavesTheEarlierFileAndNamesTheKey) {
     EXPECT_FALSE(WriteDocument(documentPath.c_str(), 3, "10.0.0.5", 1, 2, true));
 }
 
-// The slot a save takes: the lowest whose document is neither written within the hold time (a time ahead
-// counts as within) nor held open by another program without sharing its deletion (which only Windows refuses
-// to replace); with none free, the oldest, with a line. The others stay as they were.
+// A save takes the lowest slot neither written within the hold time (or ahead) nor held open without
+// delete sharing (only Windows refuses to replace it); with none free, the oldest, with a line.
 TEST_F(ClientInitWriter, TakesTheLowestFreeSlot) {
     struct SlotCase {
         const char* label;
@@ -343,8 +340,7 @@ TEST_F(ClientInitWriter, TakesTheLowestFreeSlot) {
     }
 }
 
-// What stands in the way: a missing directory, or a directory where the document goes. The error line names
-// the operating system's reason, and no stray file is left.
+// A missing directory, or a directory at the document: the line names the reason; no stray file is left.
 TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
     enum class Obstacle { MissingDirectory, DirectoryAtTarget };
     const std::pair<const char*, Obstacle> cases[] = {
@@ -385,8 +381,7 @@ TEST_F(ClientInitWriter, AFailedWriteNamesTheReasonAndLeavesNoStrayFile) {
     }
 }
 
-// A directory that Windows can list but in which the document's path passes MAX_PATH: either the document is
-// written (POSIX), or the reason is logged (Windows); nothing is ever left behind.
+// Past MAX_PATH the document is written (POSIX) or the reason logged (Windows); nothing is left behind.
 TEST_F(ClientInitWriter, ADocumentPastThePathLimitLeavesNothingBehind) {
     StoreCamera("10.1.2.3:7", {"10.1.2.3", "Lobby", "", ""});
     std::string deep = work.string();
@@ -403,8 +398,7 @@ TEST_F(ClientInitWriter, ADocumentPastThePathLimitLeavesNothingBehind) {
     EXPECT_EQ(log.empty(), written) << log;
 }
 
-// These two depend on the real screen, so each registration sets the display: the ordinary run has none (the
-// platform then reports 1024x768 at the origin); the second runs alone under a 1600x900 Xvfb.
+// These depend on the real screen: without a display 1024x768 at the origin; the second under 1600x900 Xvfb.
 class DefaultPlacement : public ClientInitWriter {
 protected:
     std::string WriteWithDefaultSettings() {

@@ -26,8 +26,7 @@ struct Written {
 
 constexpr int kFails = -1;
 
-// consumed: the input characters the parse covers, or kFails. written: the
-// fields that differ from the caller's record afterwards.
+// consumed: the characters the parse covers, or kFails; written: the fields changed in the caller's record.
 struct ParseCase {
     const char* input;
     const char* format;

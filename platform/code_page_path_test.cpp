@@ -1,5 +1,5 @@
-// How the program's own path is named in the ANSI code page, on each kind of system: Wine makes up a short
-// name for every long one, so the refusal is only reached here.
+// The program's own path in the ANSI code page; Wine makes a short name for every long one, so the refusal
+// is only reached here.
 #include "code_page_path.h"
 
 #include <gtest/gtest.h>

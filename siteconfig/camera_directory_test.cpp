@@ -75,8 +75,7 @@ TEST(StoreCamera, ReplacesTheWholeRecordUnderAKey) {
     }
 }
 
-// Keys in the orders a site file gives them, and the directory changed by its
-// users between stores: the result is always what a plain map would hold.
+// Keys in a site file's orders, the directory changed between stores: always what a plain map would hold.
 TEST(StoreCamera, HoldsWhatAPlainMapWouldWhateverTheOrder) {
     const struct {
         const char* name;

@@ -33,8 +33,7 @@ struct ReadOutcome {
     ClientWindowSettings settings;
 };
 
-// One call on a fresh directory and default settings, with the run log in a
-// scratch file (log on) or absent (log off).
+// One read on a fresh directory and default settings, the run log in a scratch file (log on) or off.
 ReadOutcome Read(const std::string& path, bool logOn = true, SiteConfigObserver* observer = nullptr) {
     TheCameraDirectory().clear();
     TheClientWindowSettings() = ClientWindowSettings{};
@@ -54,8 +53,7 @@ ReadOutcome Read(const std::string& path, bool logOn = true, SiteConfigObserver*
     return outcome;
 }
 
-// The reader's call, on a thread of its own: a read that blocks fails the test
-// and ends the program instead of hanging the run.
+// On a thread of its own: a read that blocks fails the test and ends the program instead of hanging.
 ReadOutcome ReadWithoutWaitingForever(const std::string& path) {
     auto reading = std::async(std::launch::async, [&path] { return Read(path); });
     if (reading.wait_for(std::chrono::seconds(60)) != std::future_status::ready) {

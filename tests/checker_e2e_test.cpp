@@ -1,5 +1,4 @@
-// kestrup-check through the built program: its report and its exit status for
-// site configurations written by the tests themselves.
+// kestrup-check through the built program: report and exit status for site files the tests write.
 #include <algorithm>
 #include <iterator>
 #include <string>
@@ -174,8 +173,7 @@ TEST(CheckerEndToEnd, AFileThatCannotBeReadIsAnErrorWithTheReadersReason) {
     ExpectChecks(cases, std::size(cases));
 }
 
-// Help and the version on standard output, status 0; a first argument that
-// begins with "-" but is neither is no FILE: a usage error, status 2.
+// Help and version: standard output, status 0; another first argument starting with "-": usage error, 2.
 TEST(CheckerEndToEnd, ItsOwnCommandLineComesBeforeAnyFile) {
     const std::string usage = "usage: kestrup-check FILE [KESTRUP-OPTIONS... | LINK]\n";
     const bool windows = WindowsBuild();

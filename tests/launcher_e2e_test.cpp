@@ -1,5 +1,4 @@
-// The launcher's start-up through the real program: help, the run log's
-// destinations and the banner, and requests given as a link.
+// The launcher's start-up through the real program: help, the run log's places, the banner, and links.
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -27,8 +26,7 @@ std::string ExpectedUsage(const ProgramDirectory& directory) {
         "    -e Search end time (HH:MM:SS)\n");
 }
 
-// These runs carry no whole request: after the banner, the request run ends at
-// the first required option that is missing.
+// No whole request: after the banner the run ends at the first required option that is missing.
 std::string StartUpRecord(const ProgramDirectory& directory, const std::vector<std::string>& arguments) {
     auto has = [&](const char* option) {
         for (const auto& argument : arguments) {
@@ -164,8 +162,7 @@ constexpr char kLinkSite[] =
 constexpr char kDocument[] = "nVCmdLine.xml";
 constexpr char kClientRecord[] = "norvclient-started.txt";
 
-// The stand-in client's record once it is complete; empty when the run wrote
-// no document, so started no client.
+// The stand-in client's complete record; empty when the run wrote no document, so started no client.
 std::string CompleteClientRecord(const ProgramDirectory& directory) {
     return FileExists(directory.File(kDocument)) ? directory.ClientRecords(1) : "";
 }
@@ -222,8 +219,8 @@ TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
     }
 }
 
-// A refused link writes no document and starts no client, whatever stands beside it; it never prints help,
-// and its one line goes to the default log. The link program (Windows) takes a link and nothing else.
+// A refused link writes and starts nothing, never prints help, and logs one line to the default log.
+// The link program (Windows) takes a link and nothing else.
 TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
     const std::string request = "kestrup:?c=7&s=10.1.2.3&d=live&b=1&e=2";
     const struct {
@@ -287,9 +284,8 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
 
 namespace {
 
-// Windows' ANSI command line turns a full-width "k" into "k" ("best fit"), so
-// an argument that is no link as received reads as one there: it is taken for
-// a link and refused as received. Natively it is an argument like any other.
+// Windows' ANSI command line makes a full-width "k" a "k": such an argument is taken for a link and
+// refused as received. Natively it is an argument like any other.
 TEST(LauncherEndToEnd, ALookalikeOfALinkIsNeverAccepted) {
     const std::string query = "estrup:?c=7&s=10.1.2.3&d=live&b=0&e=0";
     ProgramDirectory directory;

@@ -1,5 +1,4 @@
-// kestrup-check FILE OPTIONS... beside the real program: the preview prints what
-// a run with the same options and -f FILE logs and writes, and nothing more.
+// kestrup-check FILE OPTIONS...: prints what a run with those options and -f FILE logs and writes, only.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -15,8 +14,7 @@ constexpr char kFile[] = "site.xml";
 constexpr char kDocument[] = "nVCmdLine.xml";
 constexpr char kClientNotStarted[] = "Could not start client ";
 
-// No placement configured: both programs place the window for this machine's
-// screen. Camera 9 gives the reader a line of its own.
+// No placement configured, so both place the window for this screen; camera 9 gets a line of its own.
 const std::string kSiteConfiguration =
     "<Config AllowExpansion=\"1\">\n"
     "  <System IPAddr=\"10.1.2.3\">\n"
@@ -99,8 +97,8 @@ TEST(PreviewEndToEnd, ThePreviewShowsWhatARunWithTheSameOptionsLogsAndWrites) {
     }
 }
 
-// A link's preview is its options' preview, after the line that shows what it was read as, with the link
-// where the lines show the command line; a refused link's preview is its one line.
+// A link previews as its options, after the line of what it was read as and with the link for the
+// command line; a refused link previews as its one line.
 TEST(PreviewEndToEnd, ALinkPreviewsAsItsOptionsDo) {
     const struct {
         std::string link;
@@ -148,8 +146,8 @@ TEST(PreviewEndToEnd, ALinkPreviewsAsItsOptionsDo) {
     }
 }
 
-// Both programs show the version that the build gives them and their packages: Kestrup in its run log's
-// banner, kestrup-check on --version, and on Windows each in its version resource, as numbers and as text.
+// Both programs show the build's version: Kestrup in its banner, kestrup-check on --version, and on
+// Windows each in its version resource, as numbers and as text.
 TEST(PreviewEndToEnd, BothProgramsShowTheVersionTheBuildGivesThem) {
     ProgramDirectory directory;
     const std::string checker = directory.File(std::filesystem::path(Checker()).filename().string());

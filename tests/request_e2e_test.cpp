@@ -1,5 +1,4 @@
-// Whole requests through the real program: options, time window, site
-// configuration, the client init document and the start of the stand-in client.
+// Whole requests through the real program, up to the document and the start of the stand-in client.
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -472,10 +471,8 @@ TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
     }
 }
 
-// The deepest program directory where the document's path (and its temporary file's) fits the path
-// limit, null included: no client (its path would not fit), site configuration and log elsewhere. A second
-// request at once finds nVCmdLine.xml held and nVCmdLine-2.xml past the limit: it replaces the one it has,
-// and says so.
+// The deepest directory where the document and its temporary file fit the path limit (no room for a client;
+// site and log elsewhere). A second run at once, nVCmdLine-2.xml too long, replaces the first and says so.
 TEST(RequestEndToEnd, TheDocumentIsWrittenInTheDeepestDirectoryWhereItFits) {
     const size_t pathLimit = WindowsBuild() ? 260 : 4096;
     RequestDirectory outside;
@@ -677,9 +674,8 @@ std::string AccessAndAttributes(const std::string& path) {
     return access + " attributes " + std::to_string(GetFileAttributesA(path.c_str()));
 }
 
-// A replaced document keeps its access control list (protected or not) and attributes but read-only;
-// under Wine the list follows the Unix mode, so everyone-write differs from a new file's. A second name
-// keeps the earlier text.
+// A replaced document keeps its access list (protected or not) and attributes but read-only; Wine's list
+// follows the Unix mode, so everyone-write differs from a new file's. A second name keeps the earlier text.
 TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsAccessAndAttributes) {
     const struct {
         std::string access;  // empty: as the directory gives it

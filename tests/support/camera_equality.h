@@ -1,5 +1,4 @@
-// Equality of the camera directory's records, for the site configuration
-// tests: what GoogleTest's EXPECT_EQ compares and prints a difference of.
+// Equality of the camera directory's records, for EXPECT_EQ in the site configuration tests.
 #pragma once
 
 #include "camera_directory.h"

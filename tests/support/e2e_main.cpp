@@ -1,6 +1,4 @@
-// Entry of the end-to-end test programs: the GoogleTest flags, then the path of
-// the program under test and, where the test program uses them, the stand-in
-// client, the checker and the link program, each named by its option.
+// Entry of the end-to-end tests: GoogleTest flags, the program under test, its helper programs by option.
 #include <cstdio>
 #include <cstring>
 

@@ -8,9 +8,8 @@
 #include "scratch_directory.h"
 #include "test_text.h"
 
-// Given on the test program's command line: the built program, and the other built programs it may use, each
-// in a slot of its own (empty where a test program does not use it): the stand-in client, the checker and the
-// link program (Windows only).
+// From the test program's command line: the built program and, where used (else empty), the stand-in
+// client, the checker and the link program (Windows only).
 struct ProgramsUnderTest {
     std::string program;
     std::string client;
@@ -22,15 +21,14 @@ const std::string& StandInClient();
 const std::string& Checker();
 const std::string& LinkProgram();
 
-// The version the build gives the programs and their packages, from the versions file it writes beside the
-// programs: "1.1.1.27804". Where the file has none, a text that names the file and is no version.
+// The build's version ("1.1.1.27804") from the versions file beside the programs; where there is none, a
+// text naming the file.
 const std::string& BuildVersion();
 
 // The arguments, each followed by one space: how the run log and the checker show them.
 std::string ArgumentsText(const std::vector<std::string>& arguments);
 
-// A drive ("K:") whose root a test may fill and empty, and where on it the
-// program is put (empty: at the root).
+// A drive ("K:") whose root a test may fill and empty, and the program's place on it (empty: the root).
 struct AtDriveRoot {
     std::string drive;
     std::string subdirectory;
@@ -84,6 +82,5 @@ private:
 // with the platform's line ends. The banner's time of day stands as "<time>"; compare against MaskedTimes().
 std::string ExpectedRecord(const std::string& commandLineText, const std::string& lines = "");
 
-// text with every banner's time of day replaced by "<time>"; an empty time of
-// day is left empty, so that it fails the comparison.
+// text with each banner's time of day as "<time>"; an empty one stays empty, so that it fails.
 std::string MaskedTimes(const std::string& text);

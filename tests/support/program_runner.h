@@ -15,10 +15,8 @@ struct ProgramRun {
 // How long a run may take, its output read to the end included.
 constexpr std::chrono::seconds kRunTimeout{60};
 
-// Starts program with the arguments (argument 0 is program itself; all are UTF-8 text, which on Windows
-// reaches the wide command line as it is) in workingDirectory, with no standard input, reads its standard
-// output and error through pipes to their end, as most callers do, and waits for it to exit. False when it
-// cannot be started, or when it has not closed its output and exited within kRunTimeout; it is then killed,
-// and what it wrote is kept.
+// Runs program with UTF-8 arguments in workingDirectory, no standard input, reading its output and error
+// to their end, and waits for it. False when it cannot start, or has not closed its output and exited
+// within kRunTimeout: it is then killed, and what it wrote is kept.
 bool RunProgramAndWait(const std::string& program, const std::vector<std::string>& arguments,
                        const std::string& workingDirectory, ProgramRun& run);

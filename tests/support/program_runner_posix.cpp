@@ -15,8 +15,7 @@ extern char** environ;
 
 namespace {
 
-// A pipe's two ends, closed when it goes. Both ends are close-on-exec, so that
-// programs started by other threads meanwhile do not hold them open.
+// A pipe, closed when it goes; close-on-exec, so that programs other threads start do not hold it open.
 struct Pipe {
     int ends[2] = {-1, -1};
     bool Open() { return pipe2(ends, O_CLOEXEC) == 0; }

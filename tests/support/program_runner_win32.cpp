@@ -28,9 +28,8 @@ std::string QuotedArgument(const std::string& argument) {
     return quoted;
 }
 
-// Handles are made inheritable only while this lock is held, and closed in this process before it is
-// released: CreateProcessW hands a child every inheritable handle, so a child started by another thread
-// meanwhile would otherwise hold this run's pipes open.
+// Handles are inheritable only under this lock, and closed before it is released: a child another thread
+// starts meanwhile would get every inheritable handle, and hold this run's pipes open.
 std::mutex inheritanceLock;
 
 struct OwnedHandle {
@@ -45,8 +44,7 @@ struct OwnedHandle {
     }
 };
 
-// Reads both pipes until each reaches its end or the deadline passes. Anonymous
-// pipes cannot wait with a timeout, so they are polled.
+// Reads both pipes to their ends or the deadline; anonymous pipes cannot wait with a timeout: polled.
 bool ReadToEnd(OwnedHandle& out, OwnedHandle& err, ProgramRun& run, ULONGLONG deadline) {
     OwnedHandle* pipes[] = {&out, &err};
     std::string* texts[] = {&run.standardOutput, &run.standardError};
@@ -76,8 +74,7 @@ bool ReadToEnd(OwnedHandle& out, OwnedHandle& err, ProgramRun& run, ULONGLONG de
     }
 }
 
-// The tests give arguments as UTF-8 text, so that a character outside the ANSI
-// code page (a full-width letter) reaches the program's wide command line.
+// UTF-8 arguments, so that a character outside the ANSI code page reaches the wide command line.
 std::wstring Wide(const std::string& text) {
     std::wstring wide(text.size() + 1, L'\0');
     const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0],

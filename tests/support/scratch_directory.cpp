@@ -19,8 +19,7 @@
 
 namespace fs = std::filesystem;
 
-// Paths travel as UTF-8 text, as the programs under test receive them: on
-// Windows a narrow path would be read in the ANSI code page.
+// Paths travel as UTF-8, as the programs receive them; on Windows a narrow path is read as ANSI.
 fs::path PathOf(const std::string& text) { return fs::u8path(text); }
 
 ScratchDirectory::ScratchDirectory(const std::string& nameHint) {

@@ -8,8 +8,7 @@
 // The path that UTF-8 text names, on every build.
 std::filesystem::path PathOf(const std::string& text);
 
-// A fresh, empty directory under the system's temporary directory, removed with
-// everything in it when the object goes.
+// A fresh directory under the system's temporary directory, removed with its contents when it goes.
 class ScratchDirectory {
 public:
     explicit ScratchDirectory(const std::string& nameHint = "kestrup");
@@ -37,6 +36,5 @@ void CopyFileTo(const std::string& from, const std::string& to);
 std::vector<std::string> NamesIn(const std::string& path);
 // The same names, one a line.
 std::string ListDirectory(const std::string& path);
-// Sets the last-write time of path seconds back (a negative count: ahead); an
-// hour back makes a client init document no longer held for its client.
+// Sets path's last-write time seconds back (negative: ahead); an hour back frees a client init document.
 bool SetWrittenAgo(const std::string& path, int seconds = 3600);

@@ -1,5 +1,4 @@
-// A named pipe that nobody writes to, for showing that the reader refuses it
-// instead of waiting: a FIFO on POSIX, a pipe under \\.\pipe\ on Windows.
+// A named pipe nobody writes to, which the reader must refuse without waiting: FIFO or \\.\pipe\.
 #pragma once
 
 #include <optional>

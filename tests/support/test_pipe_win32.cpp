@@ -2,8 +2,7 @@
 
 #include "test_pipe.h"
 
-// The server end stays open and never writes, so a client that opened the
-// pipe and read from it would wait for ever.
+// The server end stays open and never writes: a client reading from the pipe would wait for ever.
 TestPipe::TestPipe() {
     std::string name = "\\\\.\\pipe\\kestrup-siteconfig-" + std::to_string(GetCurrentProcessId());
     HANDLE pipe = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_WAIT, 4, 4096,

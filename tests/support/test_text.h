@@ -1,11 +1,9 @@
-// Texts that tests build their inputs and expectations from, and the one
-// question tests ask about the build they run on.
+// Texts tests build their inputs and expectations from, and the one question about the build.
 #pragma once
 
 #include <string>
 
-// Whether this is the Windows build (under Wine in the tests): where the two
-// builds behave differently, tests ask this and nothing else.
+// Whether this is the Windows build (under Wine); where the builds differ, tests ask this alone.
 bool WindowsBuild();
 
 // text, count times over.
@@ -14,8 +12,7 @@ std::string Repeated(const std::string& text, int count);
 // count attributes, each named for its place from `first` on: " a<first>='1' a<first+1>='1'" ...
 std::string Attributes(int count, int first = 0);
 
-// The line end that a file written in text mode gets on this platform, as the
-// C runtime writes it: what the programs' text files and standard streams carry.
+// The line end of a file written in text mode here: what the programs' text files and streams carry.
 const std::string& TextModeLineEnd();
 
 // text with each '\n' written as the platform's text line end.
