@@ -89,11 +89,7 @@ TEST(PlaceClientWindow, PutsTheWindowInTheScreensCornerUnlessThePairIsConfigured
     };
     // clang-format on
     for (const auto& c : cases) {
-        ClientWindowSettings settings;
-        settings.Width = c.width;
-        settings.Height = c.height;
-        settings.Left = c.left;
-        settings.Top = c.top;
+        const ClientWindowSettings settings{c.width, c.height, c.left, c.top};
         WindowPlace place = PlaceClientWindow(settings, c.screen);
         const std::string label = std::to_string(c.screen.width) + "x" + std::to_string(c.screen.height) +
                                   " configured " + std::to_string(c.left) + "," + std::to_string(c.top);

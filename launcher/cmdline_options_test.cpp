@@ -16,6 +16,17 @@ struct OptionCase {
     std::string value;
 };
 
+// Each case, the value starting as `before`.
+template <size_t N>
+void CheckOptions(const OptionCase (&cases)[N], const std::string& before) {
+    for (const auto& c : cases) {
+        std::string value = before;
+        EXPECT_EQ(GetCmdLineOption(c.commandLine, c.option, value), c.found)
+            << c.commandLine << " / " << c.option;
+        EXPECT_EQ(value, c.value) << c.commandLine << " / " << c.option;
+    }
+}
+
 TEST(GetCmdLineOption, FindsValuesByTheScanningRules) {
     // Where "/" is no option marker (POSIX), the "/" form is not found.
     const bool slash = SlashMarksOptions();
@@ -50,12 +61,7 @@ TEST(GetCmdLineOption, FindsValuesByTheScanningRules) {
         {"", "c", false, ""},
         {"-\xC4 x ", "\xC4", true, "x"},  // bytes above 127 are not folded
     };
-    for (const auto& c : cases) {
-        std::string value = "left over";
-        EXPECT_EQ(GetCmdLineOption(c.commandLine, c.option, value), c.found)
-            << c.commandLine << " / " << c.option;
-        EXPECT_EQ(value, c.value) << c.commandLine << " / " << c.option;
-    }
+    CheckOptions(cases, "left over");
 }
 
 TEST(GetCmdLineOption, CountsMarkersOnlyWhereAnArgumentStarts) {
@@ -73,12 +79,7 @@ TEST(GetCmdLineOption, CountsMarkersOnlyWhereAnArgumentStarts) {
         {"a -c 5 ", "c", true, "5"},
         {"-x -c 9 ", "c", true, "9"},
     };
-    for (const auto& c : cases) {
-        std::string value;
-        EXPECT_EQ(GetCmdLineOption(c.commandLine, c.option, value), c.found)
-            << c.commandLine << " / " << c.option;
-        EXPECT_EQ(value, c.value) << c.commandLine << " / " << c.option;
-    }
+    CheckOptions(cases, "");
 }
 
 }  // namespace

@@ -84,10 +84,7 @@ void SetEnvironment(const std::string& name, const std::string& value) {
 #ifdef _WIN32
     _putenv((name + "=" + value).c_str());
 #else
-    if (value.empty())
-        unsetenv(name.c_str());
-    else
-        setenv(name.c_str(), value.c_str(), 1);
+    value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
 #endif
 }
 
