@@ -223,37 +223,34 @@ TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
 // The link program (Windows) takes a link and nothing else.
 TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
     const std::string request = "kestrup:?c=7&s=10.1.2.3&d=live&b=1&e=2";
+    const std::string only = "a link must be the only argument";
+    const std::string unsafe = " holds a space, quote or control character";
+    const std::string notAnOption = " is not a request option (c, s, p, d, b, e)";
     const struct {
         std::vector<std::string> arguments;
         std::string reason;
         std::vector<std::string> logged = {};  // as the command line shows them, when not as given
         bool linkProgram = false;
+        // clang-format off
     } cases[] = {
-        {{}, "a link must be the only argument", {}, true},
+        {{}, only, {}, true},
         {{"-?"}, "the link does not begin with kestrup:?, kestrup:/? or kestrup://open/?", {}, true},
-        {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "1", "-e", "2"},
-         "a link must be the only argument",
-         {},
-         true},
-        {{request + "&f=other.xml"}, "key f is not a request option (c, s, p, d, b, e)"},
-        {{request + "&v=1"}, "key v is not a request option (c, s, p, d, b, e)"},
+        {{"-c", "7", "-s", "10.1.2.3", "-d", "live", "-b", "1", "-e", "2"}, only, {}, true},
+        {{request + "&f=other.xml"}, "key f" + notAnOption},
+        {{request + "&v=1"}, "key v" + notAnOption},
         {{request + "&c=8"}, "key c is given twice"},
-        {{"kestrup:?s=10.1.2.3%20-f%20other.xml&c=7"},
-         "key s holds a space, quote or control character",
+        {{"kestrup:?s=10.1.2.3%20-f%20other.xml&c=7"}, "key s" + unsafe,
          {"kestrup:?s=10.1.2.3%2520-f%2520other.xml&c=7"}},
         {{"kestrup:?c=7&s=%2Dv1"}, "key s starts with '-'", {"kestrup:?c=7&s=%252Dv1"}},
-        {{"kestrup:?/?"}, "key /? is not a request option (c, s, p, d, b, e)"},
-        {{request + "\nForged line"},
-         "key e holds a space, quote or control character",
-         {request + "%0AForged%20line"}},
+        {{"kestrup:?/?"}, "key /?" + notAnOption},
+        {{request + "\nForged line"}, "key e" + unsafe, {request + "%0AForged%20line"}},
         {{request + std::string(2048, 'a')}, "the link is longer than 2048 characters"},
-        {{request, "-f", "other.xml"}, "a link must be the only argument"},
-        {{"-v", "1", request}, "a link must be the only argument"},
-        {{request, "-?"}, "a link must be the only argument"},
-        {{request, "/help"}, "a link must be the only argument"},
+        {{request, "-f", "other.xml"}, only},
+        {{"-v", "1", request}, only},
+        {{request, "-?"}, only},
+        {{request, "/help"}, only},
         // Beside a link every argument is escaped, and so is "%": a line end and the text %0A read apart.
-        {{request, "x\nLink read as options: -c 7 -s evil\x1B\x07\t\xC3\xA9"},
-         "a link must be the only argument",
+        {{request, "x\nLink read as options: -c 7 -s evil\x1B\x07\t\xC3\xA9"}, only,
          {request, "x%0ALink%20read%20as%20options:%20-c%207%20-s%20evil%1B%07%09%C3%A9"}},
         // Characters outside ASCII (a full-width 7, and full-width quotes, which Windows' ANSI command line
         // makes real ones) refuse the link, shown as their UTF-8 bytes.
@@ -261,6 +258,7 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
          "the link holds a character outside ASCII",
          {"kestrup:?c=%EF%BC%97&s=10.1.2.3&d=live&b=0&e=0%EF%BC%82%20%EF%BC%82-f"}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         if (c.linkProgram && !WindowsBuild()) continue;  // there is none natively
         ProgramDirectory directory;
@@ -279,10 +277,6 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
         EXPECT_EQ(ListDirectory(directory.Path()), before) << commandLine;
     }
 }
-
-}  // namespace
-
-namespace {
 
 // Windows' ANSI command line makes a full-width "k" a "k": such an argument is taken for a link and
 // refused as received. Natively it is an argument like any other.

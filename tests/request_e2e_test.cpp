@@ -100,8 +100,9 @@ std::string Document(const std::string& mode, const std::string& system, const s
 }
 
 // A live request: these options, then the date and times.
-std::vector<std::string> Live(std::vector<std::string> options) {
-    options.insert(options.end(), {"-d", "live", "-b", "x", "-e", "y"});
+std::vector<std::string> Live(std::vector<std::string> options, const char* begin = "x",
+                              const char* end = "y") {
+    options.insert(options.end(), {"-d", "live", "-b", begin, "-e", end});
     return options;
 }
 
@@ -372,17 +373,16 @@ TEST(RequestEndToEnd, SiteFilesPastTheBoundsAreRefusedAtOnce) {
          "Error element has too many attributes."},
         {"3 GiB", kSiteConfiguration, "Error document too large.", std::uintmax_t{3} << 30},
     };
-    const std::vector<std::string>& arguments = kLiveRequest;
     for (const auto& c : cases) {
         RequestDirectory directory;
         WriteFileBytes(directory.File("KestrupConfig.xml"), c.text);
         if (c.size > 0) std::filesystem::resize_file(directory.File("KestrupConfig.xml"), c.size);
         const auto start = std::chrono::steady_clock::now();
-        directory.Run(arguments);
+        directory.Run(kLiveRequest);
         const std::chrono::duration<double> taken = std::chrono::steady_clock::now() - start;
         EXPECT_LT(taken.count(), 20.0) << c.name;
         EXPECT_EQ(directory.Log(),
-                  ExpectedRecord(directory.CommandLineText(arguments),
+                  ExpectedRecord(directory.CommandLineText(kLiveRequest),
                                  "Cmd line configuration document XML error: " + c.description))
             << c.name;
         EXPECT_FALSE(FileExists(directory.File(kDocument))) << c.name;
@@ -406,7 +406,6 @@ TEST(RequestEndToEnd, TheRunKeepsToItsOwnDirectory) {
         cases.push_back({drive, "", {}});
         cases.push_back({drive, "C\xC4\x81", {"Ca/"}});
     }
-    const std::vector<std::string>& arguments = kLiveRequest;
     const std::string document = WithLineEnds(kLobbyDocument);
     for (const auto& c : cases) {
         const bool atRoot = !c.drive.empty() && c.directory.empty();
@@ -430,7 +429,7 @@ TEST(RequestEndToEnd, TheRunKeepsToItsOwnDirectory) {
                                 (siblings.empty() ? "" : ListDirectory(siblings));
         };
         const std::string before = around();
-        directory->Run(arguments);
+        directory->Run(kLiveRequest);
 
         // The client reads its document by a relative name: only found in the program's own directory.
         const std::string record = WithoutCarriageReturns(directory->ClientRecords(1));
@@ -448,8 +447,7 @@ TEST(RequestEndToEnd, TheRunKeepsToItsOwnDirectory) {
 TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
     ProgramDirectory directory;
     WriteFileBytes(directory.File("KestrupConfig.xml"), kSiteConfiguration);
-    const std::vector<std::string>& arguments = kLiveRequest;
-    ProgramRun run = directory.Run(arguments);
+    ProgramRun run = directory.Run(kLiveRequest);
     EXPECT_EQ(run.exitStatus, 0);
     const std::string client = directory.File("norvclient.exe");
     const bool windows = WindowsBuild();
@@ -457,7 +455,8 @@ TEST(RequestEndToEnd, AClientThatCannotBeStartedIsLogged) {
     // The system's reason ends the line; Windows words it by its own language.
     const std::string lineStart = "Could not start client " + shown + " -FnVCmdLine.xml: ";
     const std::string log = directory.Log();
-    const std::string expected = ExpectedRecord(directory.CommandLineText(arguments), kReadLines + lineStart);
+    const std::string expected =
+        ExpectedRecord(directory.CommandLineText(kLiveRequest), kReadLines + lineStart);
     ASSERT_EQ(log.substr(0, expected.size()), expected);
     const std::string reason = log.substr(expected.size());
     if (windows) {
@@ -508,10 +507,9 @@ TEST(RequestEndToEnd, ALinkAtTheDocumentIsReplacedNeverWrittenThrough) {
     WriteFileBytes(outside, "outside\n");
     ASSERT_EQ(symlink("../outside.txt", directory.File(kDocument).c_str()), 0);
     ASSERT_TRUE(SetWrittenAgo(directory.File(kDocument)));
-    const std::vector<std::string>& arguments = kLiveRequest;
-    directory.Run(arguments);
+    directory.Run(kLiveRequest);
     const std::string document = kLobbyDocument;
-    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments),
+    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(kLiveRequest),
                                               kReadLines + AccessNotCarriedLine(directory.File(kDocument))));
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
@@ -555,14 +553,13 @@ TEST(RequestEndToEnd, ARunKilledWhileItWritesLeavesNoTemporaryFile) {
 // Without /proc (a chroot, some containers) the run still writes its document and starts its client.
 TEST(RequestEndToEnd, ARunWithoutProcWritesItsDocumentAndStartsItsClient) {
     RequestDirectory directory;
-    const std::vector<std::string>& request = kLiveRequest;
     std::vector<std::string> arguments = {"-m", "sh", "-c", "mount -t tmpfs none /proc && exec \"$0\" \"$@\"",
                                           directory.Program()};
-    arguments.insert(arguments.end(), request.begin(), request.end());
+    arguments.insert(arguments.end(), kLiveRequest.begin(), kLiveRequest.end());
     ProgramRun run;
     ASSERT_TRUE(RunProgramAndWait("/usr/bin/unshare", arguments, directory.Path(), run)) << run.standardError;
     const std::string document = kLobbyDocument;
-    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(request), kReadLines));
+    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(kLiveRequest), kReadLines));
     EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
     EXPECT_EQ(ListDirectory(directory.Path()).find(".tmp"), std::string::npos);
@@ -603,21 +600,18 @@ TEST(RequestEndToEnd, OldTemporaryFilesOfOursAreSweptAndNothingElse) {
         }
         ASSERT_TRUE(SetWrittenAgo(path, c.writtenAgo));
     }
-    const std::vector<std::string>& arguments = kLiveRequest;
-    directory.Run(arguments);
+    directory.Run(kLiveRequest);
     struct stat status;
     for (const auto& c : cases) {
         EXPECT_EQ(lstat(directory.File(c.name).c_str(), &status) != 0, c.removed) << c.name;
     }
     WriteFileBytes(directory.File(cases[0].name), "stray\n");
     ASSERT_TRUE(SetWrittenAgo(directory.File(cases[0].name), 660));
-    directory.Run(arguments);
+    directory.Run(kLiveRequest);
     EXPECT_EQ(lstat(directory.File(cases[0].name).c_str(), &status), 0) << "swept twice in ten minutes";
     directory.ClientRecords(2);
 }
-#endif
 
-#ifndef _WIN32
 // A replaced document keeps its mode whatever the umask, and its owner and group as root.
 TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
     const struct {
@@ -651,9 +645,7 @@ TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
         directory.ClientRecords(1);
     }
 }
-#endif
-
-#ifdef _WIN32
+#else
 // The file's access control list as text, and its attributes.
 std::string AccessAndAttributes(const std::string& path) {
     PACL dacl = nullptr;
@@ -845,11 +837,7 @@ TEST(RequestEndToEnd, EachClientShowsItsOwnRequestsCamera) {
     }
 }
 
-}  // namespace
-
 #ifdef _WIN32
-namespace {
-
 // A log locked by another program (a backup tool) delays the run at most about two seconds; the record
 // goes to standard error (under Wine, which ignores the lock, to the log).
 TEST(RequestEndToEnd, ALogLockedByAnotherProgramDelaysTheRunWithinItsBound) {
@@ -860,8 +848,7 @@ TEST(RequestEndToEnd, ALogLockedByAnotherProgramDelaysTheRunWithinItsBound) {
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     OVERLAPPED whole{};
     ASSERT_TRUE(LockFileEx(held, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole));
-    const std::vector<std::string> arguments = {"-c",   "7",  "-s", "10.1.2.3", "-d",
-                                                "live", "-b", "0",  "-e",       "0"};
+    const std::vector<std::string> arguments = Live({"-c", "7", "-s", "10.1.2.3"}, "0", "0");
     const auto start = std::chrono::steady_clock::now();
     ProgramRun run = directory.Run(arguments);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
@@ -870,6 +857,6 @@ TEST(RequestEndToEnd, ALogLockedByAnotherProgramDelaysTheRunWithinItsBound) {
               ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
     EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, kLobbyDocument));
 }
+#endif
 
 }  // namespace
-#endif
