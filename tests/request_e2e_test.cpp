@@ -124,6 +124,15 @@ std::string ClientRecord(const RequestDirectory& directory, const std::string& d
                         "\nargument: -FnVCmdLine.xml\ndocument:\n" + document + "end\n");
 }
 
+// The run of these arguments logged its record with these lines, wrote the document and started the client.
+void ExpectRequestDone(const RequestDirectory& directory, const std::vector<std::string>& arguments,
+                       const std::string& document, const std::string& lines = kReadLines) {
+    const std::string commandLine = directory.CommandLineText(arguments);
+    EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, lines)) << commandLine;
+    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document)) << commandLine;
+    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document)) << commandLine;
+}
+
 // Search requests of camera 7: the lines logged before the reading's own, and the Start and End.
 struct TimeCase {
     std::string date, begin, end;
@@ -191,12 +200,10 @@ TEST(RequestEndToEnd, ASearchRequestWritesTheDocumentAndStartsTheClient) {
     EXPECT_EQ(run.standardOutput, "");
     EXPECT_EQ(run.standardError, "");
     EXPECT_FALSE(FileExists(directory.File(kClientRecord))) << "the run waited for the client";
-    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments), kReadLines));
-    const std::string document =
+    ExpectRequestDone(
+        directory, arguments,
         Document(SearchMode(LocalTime(2010, 12, 25, 10, 30, 0), LocalTime(2010, 12, 25, 11, 0, 0)),
-                 "10.1.2.3", "Name=\"Lobby\"");
-    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
-    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
+                 "10.1.2.3", "Name=\"Lobby\""));
 }
 
 TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
@@ -225,12 +232,8 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
     // clang-format on
     for (const auto& c : cases) {
         RequestDirectory directory;
-        const std::string commandLine = directory.CommandLineText(c.arguments);
         directory.Run(c.arguments);
-        EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, kReadLines)) << commandLine;
-        const std::string document = Document(c.mode, c.system, c.input);
-        EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document)) << commandLine;
-        EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document)) << commandLine;
+        ExpectRequestDone(directory, c.arguments, Document(c.mode, c.system, c.input));
     }
 }
 
@@ -508,11 +511,8 @@ TEST(RequestEndToEnd, ALinkAtTheDocumentIsReplacedNeverWrittenThrough) {
     ASSERT_EQ(symlink("../outside.txt", directory.File(kDocument).c_str()), 0);
     ASSERT_TRUE(SetWrittenAgo(directory.File(kDocument)));
     directory.Run(kLiveRequest);
-    const std::string document = kLobbyDocument;
-    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(kLiveRequest),
-                                              kReadLines + AccessNotCarriedLine(directory.File(kDocument))));
-    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
-    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
+    ExpectRequestDone(directory, kLiveRequest, kLobbyDocument,
+                      kReadLines + AccessNotCarriedLine(directory.File(kDocument)));
     EXPECT_EQ(ReadFileBytes(outside), "outside\n");
 }
 #else
@@ -558,10 +558,7 @@ TEST(RequestEndToEnd, ARunWithoutProcWritesItsDocumentAndStartsItsClient) {
     arguments.insert(arguments.end(), kLiveRequest.begin(), kLiveRequest.end());
     ProgramRun run;
     ASSERT_TRUE(RunProgramAndWait("/usr/bin/unshare", arguments, directory.Path(), run)) << run.standardError;
-    const std::string document = kLobbyDocument;
-    EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(kLiveRequest), kReadLines));
-    EXPECT_EQ(ReadFileBytes(directory.File(kDocument)), WithLineEnds(document));
-    EXPECT_EQ(directory.ClientRecords(1), ClientRecord(directory, document));
+    ExpectRequestDone(directory, kLiveRequest, kLobbyDocument);
     EXPECT_EQ(ListDirectory(directory.Path()).find(".tmp"), std::string::npos);
 }
 

@@ -1,40 +1,37 @@
 // Entry of the end-to-end tests: GoogleTest flags, the program under test, its helper programs by option.
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <iterator>
+#include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
 #include "program_directory.h"
 
-namespace {
-
-constexpr char kClientOption[] = "--client=";
-constexpr char kCheckerOption[] = "--checker=";
-constexpr char kLinkOption[] = "--link=";
-
-}  // namespace
-
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     ProgramsUnderTest programs;
+    const std::pair<std::string, std::string*> options[] = {{"--client=", &programs.client},
+                                                            {"--checker=", &programs.checker},
+                                                            {"--link=", &programs.linkProgram}};
     bool understood = argc >= 2;
     for (int i = 1; i < argc && understood; ++i) {
-        const char* argument = argv[i];
-        if (std::strncmp(argument, kClientOption, sizeof kClientOption - 1) == 0) {
-            programs.client = argument + sizeof kClientOption - 1;
-        } else if (std::strncmp(argument, kCheckerOption, sizeof kCheckerOption - 1) == 0) {
-            programs.checker = argument + sizeof kCheckerOption - 1;
-        } else if (std::strncmp(argument, kLinkOption, sizeof kLinkOption - 1) == 0) {
-            programs.linkProgram = argument + sizeof kLinkOption - 1;
-        } else if (programs.program.empty()) {
-            programs.program = argument;
+        const std::string argument = argv[i];
+        const auto named = std::find_if(std::begin(options), std::end(options), [&](const auto& option) {
+            return argument.rfind(option.first, 0) == 0;
+        });
+        if (named != std::end(options)) {
+            *named->second = argument.substr(named->first.size());
         } else {
-            understood = false;
+            understood = programs.program.empty();
+            programs.program = argument;
         }
     }
     if (!understood || programs.program.empty()) {
-        std::fprintf(stderr, "usage: %s PROGRAM [%sCLIENT] [%sCHECKER] [%sLINK-PROGRAM]\n", argv[0],
-                     kClientOption, kCheckerOption, kLinkOption);
+        std::fprintf(stderr,
+                     "usage: %s PROGRAM [--client=CLIENT] [--checker=CHECKER] [--link=LINK-PROGRAM]\n",
+                     argv[0]);
         return 2;
     }
     SetProgramsUnderTest(programs);

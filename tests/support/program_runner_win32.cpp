@@ -16,10 +16,7 @@ std::string QuotedArgument(const std::string& argument) {
             ++backslashes;
             continue;
         }
-        if (c == '"')
-            quoted.append(backslashes * 2 + 1, '\\');
-        else
-            quoted.append(backslashes, '\\');
+        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
         backslashes = 0;
         quoted += c;
     }

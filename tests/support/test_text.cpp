@@ -36,24 +36,9 @@ const std::string& TextModeLineEnd() {
     return lineEnd;
 }
 
-std::string WithLineEnds(const std::string& text) {
-    std::string converted;
-    for (char c : text) {
-        if (c == '\n')
-            converted += TextModeLineEnd();
-        else
-            converted += c;
-    }
-    return converted;
-}
+std::string WithLineEnds(const std::string& text) { return ReplaceAll(text, "\n", TextModeLineEnd()); }
 
-std::string WithoutCarriageReturns(const std::string& text) {
-    std::string result;
-    for (char c : text) {
-        if (c != '\r') result += c;
-    }
-    return result;
-}
+std::string WithoutCarriageReturns(const std::string& text) { return ReplaceAll(text, "\r", ""); }
 
 size_t Occurrences(const std::string& text, const std::string& what) {
     size_t count = 0;
