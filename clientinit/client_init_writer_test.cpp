@@ -156,8 +156,7 @@ TEST(TreeFunctions, FindTheFirstMatchOrAppendANewLastChild) {
             EXPECT_EQ(*value, c.attributeValue) << label;
         }
         EXPECT_EQ(IndexAmongElements(parent, nullptr), c.expectedElements) << label;
-        const bool appended = c.expectedElements == 6;
-        if (appended) {
+        if (c.expectedElements == 6) {  // appended
             EXPECT_EQ(parent.LastChild(), static_cast<TiXmlNode*>(result)) << label;
         }
     }

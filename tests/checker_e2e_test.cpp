@@ -1,6 +1,4 @@
 // kestrup-check through the built program: report and exit status for site files the tests write.
-#include <algorithm>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -20,9 +18,9 @@ struct CheckCase {
     int exitStatus;
 };
 
-void ExpectChecks(const CheckCase* cases, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        const CheckCase& c = cases[i];
+template <size_t N>
+void ExpectChecks(const CheckCase (&cases)[N]) {
+    for (const auto& c : cases) {
         const std::string shown = c.text.substr(0, 120);
         ProgramDirectory directory;
         WriteFileBytes(directory.File(kFile), c.text);
@@ -56,7 +54,7 @@ TEST(CheckerEndToEnd, ACleanFileListsItsCamerasAndWindowAndExitsZero) {
          "</Camera></System></Config>",
          "camera h:1: Name=\"n\"\nwindow: Width=392 Height=425 Left=-1 Top=-1 AllowExpansion=1\n", 0},
     };
-    ExpectChecks(cases, std::size(cases));
+    ExpectChecks(cases);
 }
 
 TEST(CheckerEndToEnd, EachElementPassedOverOrReplacedGetsAWarningWithItsLine) {
@@ -148,7 +146,7 @@ TEST(CheckerEndToEnd, EachElementPassedOverOrReplacedGetsAWarningWithItsLine) {
          "window: Width=640 Height=377 Left=-1 Top=2147483647 AllowExpansion=0\n",
          1},
     };
-    ExpectChecks(cases, std::size(cases));
+    ExpectChecks(cases);
 }
 
 TEST(CheckerEndToEnd, AFileThatCannotBeReadIsAnErrorWithTheReadersReason) {
@@ -170,7 +168,7 @@ TEST(CheckerEndToEnd, AFileThatCannotBeReadIsAnErrorWithTheReadersReason) {
          "Error document nested too deeply.\n",
          2},
     };
-    ExpectChecks(cases, std::size(cases));
+    ExpectChecks(cases);
 }
 
 // Help and version: standard output, status 0; another first argument starting with "-": usage error, 2.

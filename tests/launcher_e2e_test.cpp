@@ -113,8 +113,7 @@ TEST(LauncherEndToEnd, TheRunLogGoesWhereTheVOptionSays) {
         EXPECT_EQ(run.standardOutput, "") << commandLine;
 
         const std::string record = StartUpRecord(directory, c.arguments);
-        std::string expectedError = c.log == Log::StandardError ? record : "";
-        EXPECT_EQ(MaskedTimes(run.standardError), expectedError) << commandLine;
+        EXPECT_EQ(MaskedTimes(run.standardError), c.log == Log::StandardError ? record : "") << commandLine;
 
         const bool defaultLog = c.log == Log::DefaultFile;
         EXPECT_EQ(FileExists(directory.File("Kestrup.log")), defaultLog) << commandLine;

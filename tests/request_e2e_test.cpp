@@ -99,15 +99,15 @@ std::string Document(const std::string& mode, const std::string& system, const s
            "            </Video>\n        </System>\n    </" + closing + ">\n</NorvaneInit>\n";
 }
 
-// A live request: these options, then the date and times.
-std::vector<std::string> Live(std::vector<std::string> options, const char* begin = "x",
-                              const char* end = "y") {
-    options.insert(options.end(), {"-d", "live", "-b", begin, "-e", end});
+// A request: these options, then the date and times.
+std::vector<std::string> Request(std::vector<std::string> options, const std::string& date = "live",
+                                 const std::string& begin = "x", const std::string& end = "y") {
+    options.insert(options.end(), {"-d", date, "-b", begin, "-e", end});
     return options;
 }
 
 // The request most tests make, and the document it gets.
-const std::vector<std::string> kLiveRequest = Live({"-c", "7", "-s", "10.1.2.3"});
+const std::vector<std::string> kLiveRequest = Request({"-c", "7", "-s", "10.1.2.3"});
 const std::string kLobbyDocument = Document("Live", "10.1.2.3", "Name=\"Lobby\"");
 
 std::string AccessNotCarriedLine(const std::string& document) {
@@ -143,8 +143,8 @@ struct TimeCase {
 void ExpectSearchTimes(const std::vector<TimeCase>& cases) {
     for (const auto& c : cases) {
         RequestDirectory directory;
-        const std::vector<std::string> arguments = {"-c",   "7",  "-s",    "10.1.2.3", "-d",
-                                                    c.date, "-b", c.begin, "-e",       c.end};
+        const std::vector<std::string> arguments =
+            Request({"-c", "7", "-s", "10.1.2.3"}, c.date, c.begin, c.end);
         const std::string commandLine = directory.CommandLineText(arguments);
         directory.Run(arguments);
         EXPECT_EQ(directory.Log(), ExpectedRecord(commandLine, c.lines + kReadLines)) << commandLine;
@@ -193,8 +193,7 @@ TEST(RequestEndToEnd, AMissingOptionEndsTheRunWithItsMessage) {
 TEST(RequestEndToEnd, ASearchRequestWritesTheDocumentAndStartsTheClient) {
     RequestDirectory directory;
     WriteFileBytes(directory.File("norvclient-linger"), "");
-    const std::vector<std::string> arguments = {"-c",       "7",  "-s",       "10.1.2.3", "-d",
-                                                "12252010", "-b", "10:30:00", "-e",       "11:00:00"};
+    const auto arguments = Request({"-c", "7", "-s", "10.1.2.3"}, "12252010", "10:30:00", "11:00:00");
     ProgramRun run = directory.Run(arguments);
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(run.standardOutput, "");
@@ -215,17 +214,18 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
         // clang-format off
     } cases[] = {
         {kLiveRequest, "Live", "10.1.2.3", "Name=\"Lobby\""},
-        {Live({"-c", "012", "-s", "10.1.2.3"}), "Live", "10.1.2.3", "Number=\"3\" Device=\"Encoder-A\""},
+        {Request({"-c", "012", "-s", "10.1.2.3"}), "Live", "10.1.2.3", "Number=\"3\" Device=\"Encoder-A\""},
         // Held at INT_MAX on both sides, not wrapped onto camera 7.
-        {Live({"-c", "4294967303", "-s", "10.1.2.3"}), "Live", "10.1.2.3", "Name=\"Past the int range\""},
-        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "22610"}), "Live", "10.0.0.5:22610", "Name=\"port 22610\""},
-        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "080"}), "Live", "10.0.0.5:080", "Name=\"port 080\""},
-        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "22609"}), "Live", "10.0.0.5", "Name=\"plain\""},
-        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "0"}), "Live", "10.0.0.5", "Name=\"plain\""},
-        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "65536"}), "Live", "10.0.0.5", "Name=\"plain\""},
-        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "-1"}), "Live", "10.0.0.5", "Name=\"plain\""},
-        {Live({"-c", "3", "-s", "10.0.0.5", "-p", "abc"}), "Live", "10.0.0.5", "Name=\"plain\""},
-        {{"-c", "7", "-s", "10.1.2.3", "-d", "02152011", "-b", "08:00:00", "-e", "23:59:59"},
+        {Request({"-c", "4294967303", "-s", "10.1.2.3"}), "Live", "10.1.2.3", "Name=\"Past the int range\""},
+        {Request({"-c", "3", "-s", "10.0.0.5", "-p", "22610"}), "Live", "10.0.0.5:22610",
+         "Name=\"port 22610\""},
+        {Request({"-c", "3", "-s", "10.0.0.5", "-p", "080"}), "Live", "10.0.0.5:080", "Name=\"port 080\""},
+        {Request({"-c", "3", "-s", "10.0.0.5", "-p", "22609"}), "Live", "10.0.0.5", "Name=\"plain\""},
+        {Request({"-c", "3", "-s", "10.0.0.5", "-p", "0"}), "Live", "10.0.0.5", "Name=\"plain\""},
+        {Request({"-c", "3", "-s", "10.0.0.5", "-p", "65536"}), "Live", "10.0.0.5", "Name=\"plain\""},
+        {Request({"-c", "3", "-s", "10.0.0.5", "-p", "-1"}), "Live", "10.0.0.5", "Name=\"plain\""},
+        {Request({"-c", "3", "-s", "10.0.0.5", "-p", "abc"}), "Live", "10.0.0.5", "Name=\"plain\""},
+        {Request({"-c", "7", "-s", "10.1.2.3"}, "02152011", "08:00:00", "23:59:59"),
          SearchMode(LocalTime(2011, 2, 15, 8, 0, 0), LocalTime(2011, 2, 15, 23, 59, 59)), "10.1.2.3",
          "Name=\"Lobby\""},
     };
@@ -327,9 +327,9 @@ TEST(RequestEndToEnd, FailuresBeforeTheStartLeaveTheEarlierDocumentAndStartNoCli
         std::vector<std::string> arguments;  // "<dir>" stands for the program directory
         std::string lines;
     } cases[] = {
-        {Live({"-c", "99", "-s", "10.1.2.3"}),
+        {Request({"-c", "99", "-s", "10.1.2.3"}),
          kReadLines + "Cmd line input System:Camera 10.1.2.3:99 not found in XML configuration file.\n"},
-        {Live({"-c", "7", "-s", "10.1.2.3", "-f", "<dir>/missing.xml"}),
+        {Request({"-c", "7", "-s", "10.1.2.3", "-f", "<dir>/missing.xml"}),
          "Could not open file <dir>/missing.xml\n"},
     };
     for (auto c : cases) {
@@ -353,7 +353,7 @@ TEST(RequestEndToEnd, TheFOptionNamesTheSiteConfiguration) {
     WriteFileBytes(other,
                    "<Config Left=\"1\" Top=\"2\" Width=\"640\" Height=\"480\"><System IPAddr=\"h\">"
                    "<Camera Number=\"4\"><Input Number=\"\" /></Camera></System></Config>");
-    const std::vector<std::string> arguments = Live({"-c", "4", "-s", "h", "-f", other});
+    const std::vector<std::string> arguments = Request({"-c", "4", "-s", "h", "-f", other});
     directory.Run(arguments);
     EXPECT_EQ(directory.Log(), ExpectedRecord(directory.CommandLineText(arguments),
                                               "Found Config XML element\nFound h system XML element\n"));
@@ -781,7 +781,7 @@ TEST(RequestEndToEnd, EachClientShowsItsOwnRequestsCamera) {
         std::vector<std::vector<std::string>> arguments;
         std::vector<std::string> documents;
         for (size_t i = 1; i <= c.runs; ++i) {
-            arguments.push_back(Live({"-c", std::to_string(i), "-s", "h"}));
+            arguments.push_back(Request({"-c", std::to_string(i), "-s", "h"}));
             documents.push_back(Document("Live", "h", "Name=\"Camera " + std::to_string(i) + "\""));
         }
         std::vector<ProgramRun> results(c.runs);
@@ -845,7 +845,7 @@ TEST(RequestEndToEnd, ALogLockedByAnotherProgramDelaysTheRunWithinItsBound) {
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     OVERLAPPED whole{};
     ASSERT_TRUE(LockFileEx(held, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole));
-    const std::vector<std::string> arguments = Live({"-c", "7", "-s", "10.1.2.3"}, "0", "0");
+    const std::vector<std::string> arguments = Request({"-c", "7", "-s", "10.1.2.3"}, "live", "0", "0");
     const auto start = std::chrono::steady_clock::now();
     ProgramRun run = directory.Run(arguments);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));

@@ -36,8 +36,7 @@ struct AtDriveRoot {
 
 class ProgramDirectory {
 public:
-    // subdirectory: where inside the scratch directory the program is put
-    // (empty: the scratch directory itself).
+    // subdirectory: the program's place inside the scratch directory (empty: the directory itself).
     explicit ProgramDirectory(const std::string& subdirectory = "");
     // The program on the drive, whose root is emptied before and after.
     explicit ProgramDirectory(const AtDriveRoot& root);
@@ -50,15 +49,13 @@ public:
     // Puts the stand-in client into the directory as the client program.
     void AddStandInClient() const;
 
-    // The stand-in client's records, once `count` of them are complete (it runs
-    // on after the program has exited), waiting up to a minute for them.
+    // The stand-in client's records once `count` are complete (it outlives the run); waits up to a minute.
     std::string ClientRecords(size_t count) const;
 
     // Puts a copy of the link program here; gives its path.
     std::string AddLinkProgram() const;
 
-    // Runs the program (or another one put here) here, with this directory as
-    // the working directory; on a drive, with another directory of that drive.
+    // Runs the program (or another put here) in this directory; on a drive, from another directory there.
     ProgramRun Run(const std::vector<std::string>& arguments, const std::string& program = "") const;
 
     // The run log Kestrup.log here, its banners' times masked (see MaskedTimes).
@@ -78,8 +75,7 @@ private:
     std::string drive_;  // the drive the program is on, when it is one of the tests' own
 };
 
-// A run's record in the run log: the empty line, the banner and the command line, then the given lines, all
-// with the platform's line ends. The banner's time of day stands as "<time>"; compare against MaskedTimes().
+// A run's record in platform line ends: empty line, banner (time "<time>": MaskedTimes), command line, lines.
 std::string ExpectedRecord(const std::string& commandLineText, const std::string& lines = "");
 
 // text with each banner's time of day as "<time>"; an empty one stays empty, so that it fails.
