@@ -297,11 +297,7 @@ TEST(ParseDateTime, MatchesWhiteSpaceAndOrdinaryCharactersByTheByte) {
         {"a-b", "a-B", kFails, {}},
         {"\xC4", "\xC4", 1, {}},
         {"\xE4", "\xC4", kFails, {}},
-        {"\xA0"
-         "5",
-         " %e",
-         kFails,
-         {}},  // no-break space is not white space
+        {"\2405", " %e", kFails, {}},  // \240, a no-break space, is not white space
         {"5\xA0", "%e%n", 1, {{kMday, 5}}},
     });
 }

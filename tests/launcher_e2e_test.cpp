@@ -1,4 +1,5 @@
 // The launcher's start-up through the real program: help, the run log's places, the banner, and links.
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -29,10 +30,7 @@ std::string ExpectedUsage(const ProgramDirectory& directory) {
 // No whole request: after the banner the run ends at the first required option that is missing.
 std::string StartUpRecord(const ProgramDirectory& directory, const std::vector<std::string>& arguments) {
     auto has = [&](const char* option) {
-        for (const auto& argument : arguments) {
-            if (argument == option) return true;
-        }
-        return false;
+        return std::find(arguments.begin(), arguments.end(), option) != arguments.end();
     };
     const std::string commandLine = directory.CommandLineText(arguments);
     const char* missing = !has("-c")   ? "Camera number not specified on command line: "

@@ -166,8 +166,7 @@ TEST(PreviewEndToEnd, BothProgramsShowTheVersionTheBuildGivesThem) {
         const std::string log = directory.File("Kestrup.log");
         const std::string shown = run.standardOutput + (FileExists(log) ? ReadFileBytes(log) : "");
         EXPECT_NE(WithoutCarriageReturns(shown).find(c.shown), std::string::npos) << shown;
-        std::string numbers = "none";
-        std::string text = "none";
+        std::string numbers = "none", text = "none";
         EXPECT_EQ(ReadFileVersion(c.program, numbers, text), WindowsBuild()) << c.program;
         if (WindowsBuild()) {
             EXPECT_EQ(numbers, BuildVersion()) << c.program;
