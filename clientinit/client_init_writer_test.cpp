@@ -73,21 +73,19 @@ TEST(PlaceClientWindow, PutsTheWindowInTheScreensCornerUnlessThePairIsConfigured
         VirtualScreen screen;
         WindowPlace expected;
     };
-    // clang-format off
     const PlacementCase cases[] = {
         {392, 377, -1, -1, {0, 0, 1024, 768}, {391, 632}},
-        {392, 425, -1, -1, {0, 0, 1024, 768}, {343, 632}},     // AllowExpansion raised Height
+        {392, 425, -1, -1, {0, 0, 1024, 768}, {343, 632}},  // AllowExpansion raised Height
         {392, 377, -1, -1, {-1280, 0, 2560, 1024}, {647, 888}},
         {392, 377, -1, -1, {0, 0, 1600, 900}, {523, 1208}},
-        {392, 377, -1, -1, {100, -200, 800, 600}, {23, 508}},   // left, top, width, height
-        {1100, 377, -1, -1, {0, 0, 1024, 768}, {391, -76}},     // wider than the screen
-        {392, 377, 100, -1, {0, 0, 1024, 768}, {-1, 100}},      // only Left configured
-        {392, 377, -1, 50, {0, 0, 1024, 768}, {50, -1}},        // only Top configured
+        {392, 377, -1, -1, {100, -200, 800, 600}, {23, 508}},  // left, top, width, height
+        {1100, 377, -1, -1, {0, 0, 1024, 768}, {391, -76}},    // wider than the screen
+        {392, 377, 100, -1, {0, 0, 1024, 768}, {-1, 100}},     // only Left configured
+        {392, 377, -1, 50, {0, 0, 1024, 768}, {50, -1}},       // only Top configured
         {392, 377, 0, 0, {0, 0, 1024, 768}, {0, 0}},
         {392, 377, 5000, -7000, {0, 0, 1024, 768}, {-7000, 5000}},
-        {-1, 0, -1, -1, {0, 0, INT_MAX, 0}, {0, INT_MIN}},      // wraps, never traps
+        {-1, 0, -1, -1, {0, 0, INT_MAX, 0}, {0, INT_MIN}},  // wraps, never traps
     };
-    // clang-format on
     for (const auto& c : cases) {
         const ClientWindowSettings settings{c.width, c.height, c.left, c.top};
         WindowPlace place = PlaceClientWindow(settings, c.screen);

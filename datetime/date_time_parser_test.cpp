@@ -240,18 +240,16 @@ TEST(ParseDateTime, AcceptsOnlyTheModifiersEachConversionTakes) {
         std::string modifiers;  // besides none, which every conversion takes
         const char* input;      // read whole by the conversion
     };
-    // clang-format off
     const ModifierCase cases[] = {
-        {'%', "EO", "%"},  {'a', "", "Mon"},   {'A', "", "Mon"},  {'b', "", "May"},
-        {'B', "", "May"},  {'h', "", "May"},   {'C', "E", "20"},  {'c', "E", "12/31/11 1:2:3"},
-        {'D', "", "1/2/3"}, {'d', "O", "5"},   {'e', "O", "5"},   {'H', "O", "5"},
-        {'I', "O", "5"},   {'j', "", "5"},     {'k', "", "5"},    {'l', "", "5"},
-        {'M', "O", "5"},   {'m', "O", "5"},    {'n', "", " "},    {'t', "", " "},
-        {'p', "", "AM"},   {'R', "", "1:2"},   {'r', "", "1:2:3 PM"}, {'S', "O", "5"},
-        {'T', "", "1:2:3"}, {'U', "O", "5"},   {'W', "O", "5"},   {'w', "O", "5"},
-        {'X', "E", "1:2:3"}, {'x', "E", "1/2/3"}, {'Y', "E", "2011"}, {'y', "EO", "11"},
+        {'%', "EO", "%"},    {'a', "", "Mon"},    {'A', "", "Mon"},      {'b', "", "May"},
+        {'B', "", "May"},    {'h', "", "May"},    {'C', "E", "20"},      {'c', "E", "12/31/11 1:2:3"},
+        {'D', "", "1/2/3"},  {'d', "O", "5"},     {'e', "O", "5"},       {'H', "O", "5"},
+        {'I', "O", "5"},     {'j', "", "5"},      {'k', "", "5"},        {'l', "", "5"},
+        {'M', "O", "5"},     {'m', "O", "5"},     {'n', "", " "},        {'t', "", " "},
+        {'p', "", "AM"},     {'R', "", "1:2"},    {'r', "", "1:2:3 PM"}, {'S', "O", "5"},
+        {'T', "", "1:2:3"},  {'U', "O", "5"},     {'W', "O", "5"},       {'w', "O", "5"},
+        {'X', "E", "1:2:3"}, {'x', "E", "1/2/3"}, {'Y', "E", "2011"},    {'y', "EO", "11"},
     };
-    // clang-format on
     for (const auto& c : cases) {
         for (const std::string modifier : {"", "E", "O"}) {
             const std::string format = "%" + modifier + c.conversion;

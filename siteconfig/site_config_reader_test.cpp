@@ -44,13 +44,10 @@ ReadOutcome Read(const std::string& path, bool logOn = true, SiteConfigObserver*
     } else {
         SetRunLogOff();
     }
-    ReadOutcome outcome;
-    outcome.result = ReadSiteConfiguration(path, observer);
+    const bool result = ReadSiteConfiguration(path, observer);
     CloseRunLog();
-    outcome.log = WithoutCarriageReturns(ReadFileBytes(logPath));
-    outcome.directory = TheCameraDirectory();
-    outcome.settings = TheClientWindowSettings();
-    return outcome;
+    return {result, WithoutCarriageReturns(ReadFileBytes(logPath)), TheCameraDirectory(),
+            TheClientWindowSettings()};
 }
 
 // On a thread of its own: a read that blocks fails the test and ends the program instead of hanging.

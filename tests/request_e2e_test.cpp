@@ -211,7 +211,6 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
         std::string mode;
         std::string system;
         std::string input;
-        // clang-format off
     } cases[] = {
         {kLiveRequest, "Live", "10.1.2.3", "Name=\"Lobby\""},
         {Request({"-c", "012", "-s", "10.1.2.3"}), "Live", "10.1.2.3", "Number=\"3\" Device=\"Encoder-A\""},
@@ -229,7 +228,6 @@ TEST(RequestEndToEnd, TheModeAndTheInputFollowTheRequest) {
          SearchMode(LocalTime(2011, 2, 15, 8, 0, 0), LocalTime(2011, 2, 15, 23, 59, 59)), "10.1.2.3",
          "Name=\"Lobby\""},
     };
-    // clang-format on
     for (const auto& c : cases) {
         RequestDirectory directory;
         directory.Run(c.arguments);

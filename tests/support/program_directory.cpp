@@ -34,9 +34,7 @@ void SetProgramsUnderTest(const ProgramsUnderTest& programs) {
 }
 
 const std::string& StandInClient() { return programsUnderTest.client; }
-
 const std::string& Checker() { return programsUnderTest.checker; }
-
 const std::string& LinkProgram() { return programsUnderTest.linkProgram; }
 
 const std::string& BuildVersion() {
