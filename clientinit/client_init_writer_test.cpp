@@ -41,9 +41,6 @@ bool WriteDocument(const std::string& outputPath, int cameraNumber, const std::s
 class ClientInitWriter : public ::testing::Test {
 protected:
     void SetUp() override {
-        scratch = scratchDirectory.Path();
-        work = MakeDirectory(scratchDirectory.File("work"));
-        documentPath = (work / kDocumentName).string();
         TheCameraDirectory().clear();
         TheClientWindowSettings() = ClientWindowSettings();
         ASSERT_TRUE(SetRunLogToFile((scratch / kRunLogName).string()));
@@ -62,9 +59,9 @@ protected:
     }
 
     const ScratchDirectory scratchDirectory{"kestrup-clientinit"};
-    fs::path scratch;
-    fs::path work;
-    std::string documentPath;
+    const fs::path scratch = scratchDirectory.Path();
+    const fs::path work = MakeDirectory(scratchDirectory.File("work"));
+    const std::string documentPath = (work / kDocumentName).string();
 };
 
 TEST(PlaceClientWindow, PutsTheWindowInTheScreensCornerUnlessThePairIsConfigured) {

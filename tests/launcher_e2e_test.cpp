@@ -193,7 +193,7 @@ TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
 
         // Kestrup given the link, and on Windows the link program, which the scheme opens: the same run.
         std::vector<std::string> programs = {directory.Program()};
-        if (WindowsBuild()) programs.push_back(directory.AddLinkProgram());
+        if (WindowsBuild()) programs.push_back(directory.AddProgram(LinkProgram()));
         for (const auto& program : programs) {
             for (const char* made : {kDocument, kClientRecord, "Kestrup.log"}) {
                 std::filesystem::remove(PathOf(directory.File(made)));
@@ -261,7 +261,7 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
         ProgramDirectory directory;
         directory.AddStandInClient();
         WriteFileBytes(directory.File("KestrupConfig.xml"), kLinkSite);
-        const std::string program = c.linkProgram ? directory.AddLinkProgram() : "";
+        const std::string program = c.linkProgram ? directory.AddProgram(LinkProgram()) : "";
         const std::string before = ListDirectory(directory.Path());
         const std::string commandLine =
             directory.CommandLineText(c.logged.empty() ? c.arguments : c.logged, program);

@@ -1,12 +1,10 @@
 // kestrup-check FILE OPTIONS...: prints what a run with those options and -f FILE logs and writes, only.
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "program_directory.h"
-#include "version_resource.h"
 
 namespace {
 
@@ -48,8 +46,7 @@ TEST(PreviewEndToEnd, ThePreviewShowsWhatARunWithTheSameOptionsLogsAndWrites) {
         const std::string options = ArgumentsText(c.options);
         ProgramDirectory directory;
         WriteFileBytes(directory.File(kFile), kSiteConfiguration);
-        const std::string checker = directory.File(std::filesystem::path(Checker()).filename().string());
-        CopyFileTo(Checker(), checker);
+        const std::string checker = directory.AddProgram(Checker());
 
         const std::string before = ListDirectory(directory.Path());
         std::vector<std::string> arguments = {kFile};
@@ -150,8 +147,7 @@ TEST(PreviewEndToEnd, ALinkPreviewsAsItsOptionsDo) {
 // Windows each in its version resource, as numbers and as text.
 TEST(PreviewEndToEnd, BothProgramsShowTheVersionTheBuildGivesThem) {
     ProgramDirectory directory;
-    const std::string checker = directory.File(std::filesystem::path(Checker()).filename().string());
-    CopyFileTo(Checker(), checker);
+    const std::string checker = directory.AddProgram(Checker());
     const struct {
         std::string program;
         std::vector<std::string> arguments;

@@ -109,9 +109,9 @@ void ProgramDirectory::AddStandInClient() const {
                                  std::filesystem::perm_options::add);
 }
 
-std::string ProgramDirectory::AddLinkProgram() const {
-    const std::string program = File(FileName(programsUnderTest.linkProgram));
-    CopyFileTo(programsUnderTest.linkProgram, program);
+std::string ProgramDirectory::AddProgram(const std::string& built) const {
+    const std::string program = File(FileName(built));
+    CopyFileTo(built, program);
     return program;
 }
 

@@ -25,6 +25,10 @@ const std::string& LinkProgram();
 // text naming the file.
 const std::string& BuildVersion();
 
+// A built program's file version as its fixed numbers ("1.1.1.27804") and as its FileVersion text; false
+// where it has no version resource, as no native program has.
+bool ReadFileVersion(const std::string& program, std::string& numbers, std::string& text);
+
 // The arguments, each followed by one space: how the run log and the checker show them.
 std::string ArgumentsText(const std::vector<std::string>& arguments);
 
@@ -52,8 +56,8 @@ public:
     // The stand-in client's records once `count` are complete (it outlives the run); waits up to a minute.
     std::string ClientRecords(size_t count) const;
 
-    // Puts a copy of the link program here; gives its path.
-    std::string AddLinkProgram() const;
+    // Puts a copy of a built program (LinkProgram(), Checker()) here; gives its path.
+    std::string AddProgram(const std::string& built) const;
 
     // Runs the program (or another put here) in this directory; on a drive, from another directory there.
     ProgramRun Run(const std::vector<std::string>& arguments, const std::string& program = "") const;

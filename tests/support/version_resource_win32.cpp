@@ -1,4 +1,4 @@
-#include "version_resource.h"
+#include "program_directory.h"
 
 #include <windows.h>
 
