@@ -17,7 +17,6 @@ namespace fs = std::filesystem;
 
 const char kDocumentName[] = "nVCmdLine.xml";
 const char kRunLogName[] = "run.log";
-
 const char kLockName[] = "Kestrup.lock";
 
 // Builds the document and saves it, as a run does; savedPath tells where.

@@ -22,9 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kTestData = KESTRUP_SITECONFIG_TESTDATA;
-
-std::string Fixture(const std::string& name) { return kTestData + name; }
+std::string Fixture(const std::string& name) { return KESTRUP_SITECONFIG_TESTDATA + name; }
 
 struct ReadOutcome {
     bool result = false;

@@ -48,8 +48,7 @@ TEST(CheckTextForTinyXml, CountsOnlyTheLevelsTinyXmlBuilds) {
         {"a name repeated", "<r" + Attributes(500) + " a7='2'" + Attributes(600, 500) + "/>", fine},
         {"a name repeated late", "<r" + Attributes(1000) + " a0='2'" + Attributes(10, 1000) + "/>", fine},
         {"1001 attributes in a comment", "<r><!--<s" + Attributes(1001) + "/>--></r>", fine},
-        // In a UTF-8 document TinyXML takes 0xE2 for the start of a three-byte
-        // character, so each "</a>" below loses its '<' and the levels add up.
+        // In UTF-8 TinyXML takes 0xE2 to start a three-byte character: each "</a>" loses its '<'.
         {"end tags hidden in UTF-8 characters", "\xEF\xBB\xBF<r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>",
          deep},
         {"the same declared UTF-8", "<?xml version='1.0'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>",
@@ -58,8 +57,7 @@ TEST(CheckTextForTinyXml, CountsOnlyTheLevelsTinyXmlBuilds) {
          "<?xml version='1.0' encoding='ISO-8859-1'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", fine},
         {"the same declared UTF-8 by entities",
          "<?xml encoding='&#85;&#x54;F-8'?><r>" + Repeated("<a>\xE2\x82</a>", 300) + "</r>", deep},
-        // A numeric entity runs to the next ';' in the whole text, over quotes
-        // and markup, so TinyXML reads on where an XML reader would have stopped.
+        // A numeric entity runs to the next ';' over quotes and markup: TinyXML reads on where XML stops.
         {"entity over an end tag", "<r><c n=\">\"/>&#x</r>x1;" + Nested(300) + "</r>", deep},
         {"entity over a closing quote", "<r a=\"&#x\"x1;\">" + Nested(300) + "</r>", deep},
         {"entity that is no number", "<r a=\"&#x\"y1;\">" + Nested(300) + "</r>", fine},

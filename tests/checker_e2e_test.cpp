@@ -28,7 +28,6 @@ void ExpectChecks(const CheckCase (&cases)[N]) {
         EXPECT_EQ(run.standardOutput, WithLineEnds(c.report)) << shown;
         EXPECT_EQ(run.exitStatus, c.exitStatus) << shown;
         EXPECT_EQ(run.standardError, "") << shown;
-        // The check keeps no run log.
         EXPECT_FALSE(FileExists(directory.File("Kestrup.log"))) << shown;
     }
 }

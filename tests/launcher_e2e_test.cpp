@@ -76,8 +76,7 @@ TEST(LauncherEndToEnd, TheRunLogGoesWhereTheVOptionSays) {
     const bool slash = SlashMarksOptions();
     enum class Log { DefaultFile, NamedFile, StandardError, None };
     struct Case {
-        // "<dir>" stands for the program directory, "<full>" for a file that
-        // refuses every write (Wine maps Z: to the root of the host).
+        // "<dir>": the program directory; "<full>": a file refusing every write (Z: is the host's root).
         std::vector<std::string> arguments;
         Log log;
         std::string namedFile;  // for NamedFile, inside the program directory
@@ -216,8 +215,7 @@ TEST(LauncherEndToEnd, ALinkRunsTheRequestItsOptionsDo) {
     }
 }
 
-// A refused link writes and starts nothing, never prints help, and logs one line to the default log.
-// The link program (Windows) takes a link and nothing else.
+// A refused link writes and starts nothing, prints no help, logs one line; the link program takes only links.
 TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
     const std::string request = "kestrup:?c=7&s=10.1.2.3&d=live&b=1&e=2";
     const std::string only = "a link must be the only argument";
@@ -249,8 +247,7 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
         // Beside a link every argument is escaped, and so is "%": a line end and the text %0A read apart.
         {{request, "x\nLink read as options: -c 7 -s evil\x1B\x07\t\xC3\xA9"}, only,
          {request, "x%0ALink%20read%20as%20options:%20-c%207%20-s%20evil%1B%07%09%C3%A9"}},
-        // Characters outside ASCII (a full-width 7, and full-width quotes, which Windows' ANSI command line
-        // makes real ones) refuse the link, shown as their UTF-8 bytes.
+        // Non-ASCII (a full-width 7; full-width quotes, real ones in Windows' ANSI) refuses, shown as UTF-8.
         {{"kestrup:?c=\xEF\xBC\x97&s=10.1.2.3&d=live&b=0&e=0\xEF\xBC\x82 \xEF\xBC\x82-f"},
          "the link holds a character outside ASCII",
          {"kestrup:?c=%EF%BC%97&s=10.1.2.3&d=live&b=0&e=0%EF%BC%82%20%EF%BC%82-f"}},
@@ -275,8 +272,7 @@ TEST(LauncherEndToEnd, ARefusedLinkLogsWhyAndDoesNothingElse) {
     }
 }
 
-// Windows' ANSI command line makes a full-width "k" a "k": such an argument is taken for a link and
-// refused as received. Natively it is an argument like any other.
+// Windows' ANSI makes a full-width "k" a "k": taken for a link, refused as received; natively an argument.
 TEST(LauncherEndToEnd, ALookalikeOfALinkIsNeverAccepted) {
     const std::string query = "estrup:?c=7&s=10.1.2.3&d=live&b=0&e=0";
     ProgramDirectory directory;

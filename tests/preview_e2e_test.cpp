@@ -94,8 +94,7 @@ TEST(PreviewEndToEnd, ThePreviewShowsWhatARunWithTheSameOptionsLogsAndWrites) {
     }
 }
 
-// A link previews as its options, after the line of what it was read as and with the link for the
-// command line; a refused link previews as its one line.
+// A link previews as its options after its reading's line, the link as command line; refused: one line.
 TEST(PreviewEndToEnd, ALinkPreviewsAsItsOptionsDo) {
     const struct {
         std::string link;
@@ -143,8 +142,7 @@ TEST(PreviewEndToEnd, ALinkPreviewsAsItsOptionsDo) {
     }
 }
 
-// Both programs show the build's version: Kestrup in its banner, kestrup-check on --version, and on
-// Windows each in its version resource, as numbers and as text.
+// Both show the build's version: Kestrup's banner, kestrup-check --version, Windows' version resources.
 TEST(PreviewEndToEnd, BothProgramsShowTheVersionTheBuildGivesThem) {
     ProgramDirectory directory;
     const std::string checker = directory.AddProgram(Checker());

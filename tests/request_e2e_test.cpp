@@ -641,7 +641,6 @@ TEST(RequestEndToEnd, TheReplacedDocumentKeepsItsModeAndOwner) {
     }
 }
 #else
-// The file's access control list as text, and its attributes.
 std::string AccessAndAttributes(const std::string& path) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
@@ -833,8 +832,7 @@ TEST(RequestEndToEnd, EachClientShowsItsOwnRequestsCamera) {
 }
 
 #ifdef _WIN32
-// A log locked by another program (a backup tool) delays the run at most about two seconds; the record
-// goes to standard error (under Wine, which ignores the lock, to the log).
+// A log locked elsewhere delays the run at most ~2 s; the record goes to standard error (Wine: to the log).
 TEST(RequestEndToEnd, ALogLockedByAnotherProgramDelaysTheRunWithinItsBound) {
     RequestDirectory directory;
     const std::string log = directory.File("Kestrup.log");

@@ -118,8 +118,7 @@ std::string ProgramDirectory::AddProgram(const std::string& built) const {
 ProgramRun ProgramDirectory::Run(const std::vector<std::string>& arguments,
                                  const std::string& program) const {
     ProgramRun run;
-    // On a drive the program is run from another directory of that drive, as a
-    // caller's may be: "K:" alone then names that directory, not the root.
+    // On a drive, run from another directory there, as a caller's may be: "K:" alone names it, not the root.
     const std::string& started = program.empty() ? program_ : program;
     const std::string caller = drive_ + PathSeparator() + kCallerDirectory;
     if (!RunProgramAndWait(started, arguments, drive_.empty() ? path_ : caller, run)) {

@@ -107,8 +107,7 @@ bool RunProgramAndWait(const std::string& program, const std::vector<std::string
     if (spawned != 0) return false;
     run.started = true;
     const bool readToEnd = ReadToEnd(out, err, run, deadline);
-    // A program that outlives its output, or leaves its output held open, is
-    // killed at the deadline: the test fails instead of hanging.
+    // A program that outlives or holds open its output is killed at the deadline: the test fails, not hangs.
     const bool exited = WaitForExit(child, run, readToEnd ? deadline : std::chrono::steady_clock::now());
     return readToEnd && exited;
 }

@@ -125,8 +125,7 @@ bool RunProgramAndWait(const std::string& program, const std::vector<std::string
 
     const bool readToEnd = ReadToEnd(outRead, errRead, run, deadline);
     const ULONGLONG now = GetTickCount64();
-    // A program that outlives its output, or leaves its output held open, is
-    // killed at the deadline: the test fails instead of hanging.
+    // A program that outlives or holds open its output is killed at the deadline: the test fails, not hangs.
     const DWORD wait = readToEnd && deadline > now ? static_cast<DWORD>(deadline - now) : 0;
     if (WaitForSingleObject(process.hProcess, wait) != WAIT_OBJECT_0) {
         TerminateProcess(process.hProcess, 1);

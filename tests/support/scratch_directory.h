@@ -17,7 +17,6 @@ public:
     ScratchDirectory& operator=(const ScratchDirectory&) = delete;
 
     const std::string& Path() const { return path_; }
-    // The path of name inside the directory.
     std::string File(const std::string& name) const;
     // Writes bytes to the file name inside the directory; returns its path.
     std::string Write(const std::string& name, const std::string& bytes) const;

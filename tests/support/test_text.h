@@ -6,7 +6,6 @@
 // Whether this is the Windows build (under Wine); where the builds differ, tests ask this alone.
 bool WindowsBuild();
 
-// text, count times over.
 std::string Repeated(const std::string& text, int count);
 
 // count attributes, each named for its place from `first` on: " a<first>='1' a<first+1>='1'" ...
