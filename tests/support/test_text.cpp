@@ -47,6 +47,7 @@ size_t Occurrences(const std::string& text, const std::string& what) {
 }
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
+    if (from.empty()) return text;
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
         text.replace(at, from.size(), to);
     }
