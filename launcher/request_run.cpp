@@ -53,14 +53,6 @@ int SearchTime(const std::string& dateText, const std::string& timeText) {
     return static_cast<int>(time);
 }
 
-// Ends the run: writes message, which shows the command line text, and closes
-// the log. False, for the caller to return.
-bool EndRunWithMessage(const char* message, const std::string& commandLineText) {
-    WriteLogLine(message, commandLineText.c_str());
-    CloseRunLog();
-    return false;
-}
-
 // Every option of a request is obtained here: from a link's values when the
 // run was given a link, otherwise from the option text. Found or not, the rest
 // of the run reads the same either way.
@@ -98,43 +90,34 @@ bool ReadLinkArguments(const std::vector<std::string>& arguments, std::optional<
 }
 
 bool DecideRequest(const RunContext& request, TiXmlDocument& document) {
-    const std::string& options = request.optionText;
-    const std::optional<LinkValues>& link = request.link;
-    std::string cameraText;
-    if (!GetRequestOption(options, link, "c", cameraText)) {
-        return EndRunWithMessage(kCameraMissing, request.commandLineText);
+    std::string cameraText, serverText, dateText, beginText, endText;
+    // In this order: the first one missing ends the run with its message, which closes the log.
+    const struct {
+        const char* name;
+        const char* missing;
+        std::string& value;
+    } required[] = {{"c", kCameraMissing, cameraText},
+                    {"s", kSystemMissing, serverText},
+                    {"d", kDateMissing, dateText},
+                    {"b", kBeginMissing, beginText},
+                    {"e", kEndMissing, endText}};
+    for (const auto& option : required) {
+        if (!GetRequestOption(request.optionText, request.link, option.name, option.value)) {
+            WriteLogLine(option.missing, request.commandLineText.c_str());
+            CloseRunLog();
+            return false;
+        }
     }
     // As atoi reads it, held at the ends of the int range: no number gives 0.
     const int cameraNumber = SaturatingAtoi(cameraText);
-    const std::time_t now = std::time(nullptr);
-
-    std::string serverText, dateText, beginText, endText;
-    if (!GetRequestOption(options, link, "s", serverText)) {
-        return EndRunWithMessage(kSystemMissing, request.commandLineText);
-    }
-    if (!GetRequestOption(options, link, "d", dateText)) {
-        return EndRunWithMessage(kDateMissing, request.commandLineText);
-    }
-    if (!GetRequestOption(options, link, "b", beginText)) {
-        return EndRunWithMessage(kBeginMissing, request.commandLineText);
-    }
-    if (!GetRequestOption(options, link, "e", endText)) {
-        return EndRunWithMessage(kEndMissing, request.commandLineText);
-    }
 
     std::string portText;
-    const bool portGiven = GetRequestOption(options, link, "p", portText);
+    const bool portGiven = GetRequestOption(request.optionText, request.link, "p", portText);
     const std::string systemText = FormSystemText(serverText, portGiven, portText);
 
     const bool live = dateText == kLiveDate;
-    int beginTime = 0;
-    int endTime = 0;
-    if (live) {
-        beginTime = ToCalendarTime32(now);
-    } else {
-        beginTime = SearchTime(dateText, beginText);
-        endTime = SearchTime(dateText, endText);
-    }
+    const int beginTime = live ? ToCalendarTime32(std::time(nullptr)) : SearchTime(dateText, beginText);
+    const int endTime = live ? 0 : SearchTime(dateText, endText);
 
     if (!ReadSiteConfiguration(request.configPath)) return false;
     return BuildClientInitDocument(document, cameraNumber, systemText, beginTime, endTime, live);
