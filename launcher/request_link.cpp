@@ -1,5 +1,6 @@
 #include "request_link.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -73,10 +74,7 @@ std::string Shown(const std::string& key) { return "key " + (key.empty() ? "\"\"
 bool IsUnsafe(unsigned char c) { return c < ' ' || c == ' ' || c == 0x7F || c == '"' || c == '\''; }
 
 bool AllOf(const std::string& text, bool (*allowed)(unsigned char)) {
-    for (unsigned char c : text) {
-        if (!allowed(c)) return false;
-    }
-    return true;
+    return std::all_of(text.begin(), text.end(), allowed);
 }
 
 bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
@@ -110,10 +108,7 @@ const char* ValueRefusal(const std::string& key, const std::string& value) {
 }
 
 bool IsRequestKey(const std::string& key) {
-    for (const char* known : kRequestKeys) {
-        if (key == known) return true;
-    }
-    return false;
+    return std::find(std::begin(kRequestKeys), std::end(kRequestKeys), key) != std::end(kRequestKeys);
 }
 
 // Reads one "key=value" pair into values; false with refusal when it may not stand.
@@ -164,10 +159,8 @@ std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments, b
 }
 
 bool HoldsRequestLink(const std::vector<std::string>& arguments) {
-    for (const auto& argument : arguments) {
-        if (StartsWithFolded(argument, 0, kScheme)) return true;
-    }
-    return false;
+    return std::any_of(arguments.begin(), arguments.end(),
+                       [](const std::string& argument) { return StartsWithFolded(argument, 0, kScheme); });
 }
 
 bool ReadRequestLink(const std::string& link, LinkValues& values, std::string& refusal) {
