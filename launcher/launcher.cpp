@@ -62,32 +62,6 @@ bool FindProgramDirectory(const char* argumentZero, std::string& directory) {
     return true;
 }
 
-}  // namespace
-
-// On Windows argv is ANSI, where lookalikes have become ASCII: a link in either
-// view makes a link run, read as received.
-std::vector<std::string> RequestArguments(int argc, char* argv[], int first, bool& linkGiven) {
-    const int start = std::min(first, argc);
-    const std::vector<std::string> arguments(argv + start, argv + argc);
-    std::vector<std::string> received = ArgumentsAsReceived(argc, argv);
-    received.erase(received.begin(), received.begin() + std::min<std::size_t>(start, received.size()));
-    linkGiven = linkGiven || HoldsRequestLink(arguments) || HoldsRequestLink(received);
-    return linkGiven ? received : arguments;
-}
-
-std::string JoinArguments(const std::vector<std::string>& arguments) {
-    std::string text;
-    for (const auto& argument : arguments) text += argument + ' ';
-    return text;
-}
-
-bool HelpRequested(const std::string& optionText) {
-    std::string value;
-    return GetCmdLineOption(optionText, "?", value) || GetCmdLineOption(optionText, "help", value);
-}
-
-namespace {
-
 // A file that cannot be opened leaves the log on standard error, unreported.
 void OpenRunLog(const std::string& optionText, const std::string& defaultLogPath) {
     SetRunLogOff();
@@ -101,12 +75,6 @@ void OpenRunLog(const std::string& optionText, const std::string& defaultLogPath
         return;
     }
     if (!SetRunLogToFile(destination)) SetRunLogToStandardError();
-}
-
-void WriteBanner(const std::string& commandLineText) {
-    if (!RunLogPresent()) return;
-    WriteLogLine(kBannerFormat, kProgramName, kVersion, LocalTimeOfDayText().c_str());
-    WriteLogLine(kCommandLineFormat, commandLineText.c_str());
 }
 
 // linksOnly: the link program's pass, whose arguments are read as a link
@@ -135,12 +103,35 @@ void RunPass(int argc, char* argv[], bool linksOnly) {
     }
 
     OpenRunLog(startUpOptions, defaultLogPath);
-    WriteBanner(context.commandLineText);
+    WriteLogLine(kBannerFormat, kProgramName, kVersion, LocalTimeOfDayText().c_str());
+    WriteLogLine(kCommandLineFormat, context.commandLineText.c_str());
     if (ReadLinkArguments(arguments, context.link, linkGiven)) RunRequest(context);
     CloseRunLog();
 }
 
 }  // namespace
+
+// On Windows argv is ANSI, where lookalikes have become ASCII: a link in either
+// view makes a link run, read as received.
+std::vector<std::string> RequestArguments(int argc, char* argv[], int first, bool& linkGiven) {
+    const int start = std::min(first, argc);
+    const std::vector<std::string> arguments(argv + start, argv + argc);
+    std::vector<std::string> received = ArgumentsAsReceived(argc, argv);
+    received.erase(received.begin(), received.begin() + std::min<std::size_t>(start, received.size()));
+    linkGiven = linkGiven || HoldsRequestLink(arguments) || HoldsRequestLink(received);
+    return linkGiven ? received : arguments;
+}
+
+std::string JoinArguments(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const auto& argument : arguments) text += argument + ' ';
+    return text;
+}
+
+bool HelpRequested(const std::string& optionText) {
+    std::string value;
+    return GetCmdLineOption(optionText, "?", value) || GetCmdLineOption(optionText, "help", value);
+}
 
 void RunLauncher(int argc, char* argv[]) { RunPass(argc, argv, false); }
 

@@ -24,17 +24,6 @@ RunLog& TheRunLog() {
     return log;
 }
 
-std::string Formatted(const char* format, va_list arguments) {
-    va_list counting;
-    va_copy(counting, arguments);
-    int length = std::vsnprintf(nullptr, 0, format, counting);
-    va_end(counting);
-    if (length <= 0) return std::string();
-    std::vector<char> text(static_cast<size_t>(length) + 1);
-    std::vsnprintf(text.data(), text.size(), format, arguments);
-    return std::string(text.data(), static_cast<size_t>(length));
-}
-
 void Write(const std::string& text) {
     RunLog& log = TheRunLog();
     if (log.destination == Destination::StandardError && !log.systemLog) {
@@ -81,15 +70,20 @@ void WriteStandardError(const std::string& text) {
     }
 }
 
-bool RunLogPresent() { return TheRunLog().destination != Destination::Absent; }
-
 void WriteLogLine(const char* format, ...) {
-    if (!RunLogPresent()) return;
-    va_list arguments;
+    if (TheRunLog().destination == Destination::Absent) return;
+    va_list arguments, counting;
     va_start(arguments, format);
-    std::string text = Formatted(format, arguments);
+    va_copy(counting, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, counting);
+    va_end(counting);
+    // An empty line (or a format error) writes nothing.
+    if (length > 0) {
+        std::vector<char> text(static_cast<size_t>(length) + 1);
+        std::vsnprintf(text.data(), text.size(), format, arguments);
+        Write(std::string(text.data(), static_cast<size_t>(length)));
+    }
     va_end(arguments);
-    Write(text);
 }
 
 void CloseRunLog() {

@@ -12,8 +12,6 @@ bool SetRunLogToFile(const std::string& path);
 // Each line is appended to text, which must outlive this destination.
 void SetRunLogToText(std::string& text);
 
-bool RunLogPresent();
-
 // For a program that has no standard error (the link program, a GUI program):
 // what would go there goes to the system's log instead, a run's lines on
 // standard error at its close as one entry.
