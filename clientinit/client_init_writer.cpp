@@ -137,13 +137,11 @@ bool BuildClientInitDocument(TiXmlDocument& document, int cameraNumber, const st
 
     TiXmlElement* system = FindOrAddChildWithAttribute(mode, kSystemElement, kNameAttribute, systemText);
     TiXmlElement* video = FindOrAddChild(system, kVideoElement);
-    TiXmlElement* input = nullptr;
-    if (!camera.inputName.empty()) {
-        input = FindOrAddChildWithAttribute(video, kInputElement, kNameAttribute, camera.inputName);
-    } else {
-        input = FindOrAddChildWithAttribute(video, kInputElement, kNumberAttribute, camera.inputNumber);
-        if (!camera.device.empty()) input->SetAttribute(kDeviceAttribute, camera.device);
-    }
+    const bool byName = !camera.inputName.empty();
+    TiXmlElement* input =
+        FindOrAddChildWithAttribute(video, kInputElement, byName ? kNameAttribute : kNumberAttribute,
+                                    byName ? camera.inputName : camera.inputNumber);
+    if (!byName && !camera.device.empty()) input->SetAttribute(kDeviceAttribute, camera.device);
     input->SetAttribute(kPositionAttribute, kFirstPosition);
     return true;
 }

@@ -136,7 +136,6 @@ void ReadWindowSettings(const TiXmlElement& config) {
 
 // True when the camera was stored; a camera passed over is reported to the observer.
 bool ReadCamera(const TiXmlElement& camera, const std::string& systemAddress, ReadContext& context) {
-    CameraRecord record;
     int number = 0;
     if (!ReadIntAttribute(camera, kNumberAttribute, number)) {
         context.Report(SiteConfigFindingKind::CameraNumberNotInteger, camera);
@@ -151,17 +150,16 @@ bool ReadCamera(const TiXmlElement& camera, const std::string& systemAddress, Re
 
     const std::string* name = input->Attribute(std::string(kNameAttribute));
     const std::string* inputNumber = input->Attribute(std::string(kNumberAttribute));
-    const std::string* device = input->Attribute(std::string(kDeviceAttribute));
-    record.systemAddress = systemAddress;
-    if (name != nullptr) record.inputName = *name;
-    if (inputNumber != nullptr) record.inputNumber = *inputNumber;
-    if (device != nullptr) record.device = *device;
-
     if (name == nullptr && inputNumber == nullptr) {
         WriteLogLine(kInvalidCamera, systemAddress.c_str(), number, context.path.c_str());
         context.Report(SiteConfigFindingKind::CameraInputInvalid, camera, key);
         return false;
     }
+    CameraRecord record;
+    record.systemAddress = systemAddress;
+    if (name != nullptr) record.inputName = *name;
+    if (inputNumber != nullptr) record.inputNumber = *inputNumber;
+    if (const std::string* device = input->Attribute(std::string(kDeviceAttribute))) record.device = *device;
     if (context.observer != nullptr) {
         auto earlier = context.storedBy.find(key);
         if (earlier != context.storedBy.end()) {
@@ -177,21 +175,14 @@ bool ReadCamera(const TiXmlElement& camera, const std::string& systemAddress, Re
 // is passed over whole.
 int ReadSystem(const TiXmlElement& system, ReadContext& context) {
     const std::string* address = system.Attribute(std::string(kIpAddrAttribute));
-    if (address == nullptr) {
-        int cameras = 0;
-        for (const TiXmlElement* camera = system.FirstChildElement(kCameraElement); camera != nullptr;
-             camera = camera->NextSiblingElement(kCameraElement)) {
-            ++cameras;
-        }
-        context.Report(SiteConfigFindingKind::SystemWithoutAddress, system, "", cameras);
-        return 0;
-    }
-    WriteLogLine(kFoundSystem, address->c_str());
-    int stored = 0;
+    if (address != nullptr) WriteLogLine(kFoundSystem, address->c_str());
+    int cameras = 0, stored = 0;
     for (const TiXmlElement* camera = system.FirstChildElement(kCameraElement); camera != nullptr;
          camera = camera->NextSiblingElement(kCameraElement)) {
-        if (ReadCamera(*camera, *address, context)) ++stored;
+        ++cameras;
+        if (address != nullptr && ReadCamera(*camera, *address, context)) ++stored;
     }
+    if (address == nullptr) context.Report(SiteConfigFindingKind::SystemWithoutAddress, system, "", cameras);
     return stored;
 }
 
