@@ -73,18 +73,10 @@ bool IsAcceptedConversion(char conversion, Modifier modifier) {
     return false;
 }
 
+// A space, or one of \t \n \v \f \r, which stand together in ASCII.
 bool IsWhiteSpace(char c) {
-    switch (static_cast<unsigned char>(c)) {
-    case ' ':
-    case '\t':
-    case '\n':
-    case '\v':
-    case '\f':
-    case '\r':
-        return true;
-    default:
-        return false;
-    }
+    const unsigned char byte = static_cast<unsigned char>(c);
+    return byte == ' ' || (byte >= '\t' && byte <= '\r');
 }
 
 bool IsDigit(char c) {
@@ -154,16 +146,10 @@ bool EqualsIgnoringAsciiCase(const char* text, const char* other) {
 
 // The marker must be the whole rest of the input and the hour a morning one.
 bool ReadHalfDayMarker(const char*& cursor, std::tm& record) {
-    bool afternoon;
-    if (EqualsIgnoringAsciiCase(cursor, kAmMarker)) {
-        afternoon = false;
-    } else if (EqualsIgnoringAsciiCase(cursor, kPmMarker)) {
-        afternoon = true;
-    } else {
-        return false;
-    }
+    const bool morning = EqualsIgnoringAsciiCase(cursor, kAmMarker);
+    if (!morning && !EqualsIgnoringAsciiCase(cursor, kPmMarker)) return false;
     if (record.tm_hour > 11) return false;
-    if (afternoon) record.tm_hour += 12;
+    if (!morning) record.tm_hour += 12;
     cursor += kMarkerLength;
     return true;
 }
