@@ -13,8 +13,7 @@ constexpr int kPreviewStartsClient = 0;
 constexpr int kPreviewStopsEarly = 1;
 constexpr char kLogLinePrefix[] = "log: ";
 
-// Each line of the captured log, a last one without its line end included (the
-// XML error line has none).
+// Each line of the captured log, a last one without its line end included (the XML error line has none).
 void PrintLogLines(const std::string& lines, std::FILE* out) {
     std::string::size_type start = 0;
     while (start < lines.size()) {

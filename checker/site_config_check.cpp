@@ -168,8 +168,7 @@ public:
     }
 
 private:
-    // TinyXML visits its elements in document order: they are the first of the
-    // start tags.
+    // TinyXML visits its elements in document order: they are the first of the start tags.
     bool VisitEnter(const TiXmlElement& element, const TiXmlAttribute*) override {
         if (matched_ < startTagLines_.size()) lineOf_[&element] = startTagLines_[matched_++];
         return true;

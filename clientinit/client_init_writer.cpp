@@ -38,8 +38,7 @@ constexpr char kFirstPosition[] = "0";
 
 constexpr int kNotConfigured = -1;
 
-// Wraps like the 32-bit arithmetic of the machine instead of overflowing, which
-// C++ leaves undefined for int.
+// Wraps like the 32-bit arithmetic of the machine instead of overflowing, which C++ leaves undefined for int.
 int WrappingSum(int a, int b, int subtrahend) {
     std::uint32_t sum = static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b) -
                         static_cast<std::uint32_t>(subtrahend);

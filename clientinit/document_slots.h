@@ -6,10 +6,9 @@
 
 #include "platform.h"
 
-// Moves the written file into the lowest slot of documentPath that is neither
-// held (written within the hold time: its client may not have read it yet) nor
-// held open by another program, under the directory's lock; with none free, into
-// the oldest. True with slotPath set; false with slotPath and errorText naming
-// the refusal.
+// Moves the written file into the lowest slot of documentPath that is neither held (written within the hold
+// time: its client may not have read it yet) nor held open by another program, under the directory's lock;
+// with none free, into the oldest. True with slotPath set; false with slotPath and errorText naming the
+// refusal.
 bool KeepInFreeSlot(TemporaryFile& file, const std::string& documentPath, std::string& slotPath,
                     std::string& errorText);

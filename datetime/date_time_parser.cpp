@@ -64,8 +64,7 @@ constexpr ConversionRule kConversionRules[] = {
 };
 // clang-format on
 
-// False for a conversion that is not listed, or one given a modifier it does
-// not take.
+// False for a conversion that is not listed, or one given a modifier it does not take.
 bool IsAcceptedConversion(char conversion, Modifier modifier) {
     for (const auto& rule : kConversionRules) {
         if (rule.conversion == conversion) return (rule.acceptedModifiers & modifier) != 0;
@@ -280,8 +279,7 @@ const char* ParseDateTime(const char* input, const char* format, std::tm* record
             continue;
         }
         if (*at != '%') {
-            // The input's NUL never equals a format character, so the cursor
-            // never moves past it.
+            // The input's NUL never equals a format character, so the cursor never moves past it.
             if (*cursor != *at) return nullptr;
             ++cursor;
             continue;

@@ -27,8 +27,7 @@ std::string::size_type FindAtArgumentStart(const std::string& text, const std::s
 
 bool GetCmdLineOption(std::string commandLine, std::string option, std::string& value) {
     const std::string name = Folded(option);
-    // Folding keeps the length, so a position in the folded copy is the same
-    // position in the text as typed.
+    // Folding keeps the length, so a position in the folded copy is the same position in the text as typed.
     auto at = FindAtArgumentStart(Folded(commandLine), kFoldedMarker + name);
     if (at == std::string::npos && SlashMarksOptions()) {
         at = FindAtArgumentStart(commandLine, kExactMarker + name);

@@ -77,8 +77,7 @@ void OpenRunLog(const std::string& optionText, const std::string& defaultLogPath
     if (!SetRunLogToFile(destination)) SetRunLogToStandardError();
 }
 
-// linksOnly: the link program's pass, whose arguments are read as a link
-// whatever they hold.
+// linksOnly: the link program's pass, whose arguments are read as a link whatever they hold.
 void RunPass(int argc, char* argv[], bool linksOnly) {
     RunContext context;
     if (!FindProgramDirectory(argc > 0 ? argv[0] : nullptr, context.programDirectory)) return;

@@ -24,8 +24,7 @@ extern const char kLinkNotAlone[];
 // a percent escape, so that no page can write lines of its own into the log.
 std::string LinkAsLogged(const std::string& text);
 
-// The arguments as the run log shows them: when they hold a link (linkGiven),
-// each as LinkAsLogged shows it.
+// The arguments as the run log shows them: when they hold a link (linkGiven), each as LinkAsLogged shows it.
 std::vector<std::string> ArgumentsAsLogged(std::vector<std::string> arguments, bool linkGiven);
 
 // True when any of the arguments begins with "kestrup:", in any letter case.

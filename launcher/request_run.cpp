@@ -53,9 +53,8 @@ int SearchTime(const std::string& dateText, const std::string& timeText) {
     return static_cast<int>(time);
 }
 
-// Every option of a request is obtained here: from a link's values when the
-// run was given a link, otherwise from the option text. Found or not, the rest
-// of the run reads the same either way.
+// Every option of a request is obtained here: from a link's values when the run was given a link, otherwise
+// from the option text. Found or not, the rest of the run reads the same either way.
 bool GetRequestOption(const std::string& optionText, const std::optional<LinkValues>& link, const char* name,
                       std::string& value) {
     if (!link) return GetCmdLineOption(optionText, name, value);

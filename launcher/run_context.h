@@ -7,8 +7,7 @@
 
 #include "request_link.h"
 
-// The site configuration file read when -f is not given, beside the program; the
-// usage text names it too.
+// The site configuration file read when -f is not given, beside the program; the usage text names it too.
 inline constexpr char kDefaultConfigName[] = "KestrupConfig.xml";
 
 // The Norvane Server's port when -p gives none; the usage text names it too.

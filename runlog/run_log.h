@@ -1,6 +1,5 @@
-// The run log: absent, standard error, a file, or a text the caller shows. A
-// file's record is appended in one write at close, so overlapping runs' records
-// stay whole.
+// The run log: absent, standard error, a file, or a text the caller shows. A file's record is appended in one
+// write at close, so overlapping runs' records stay whole.
 #pragma once
 
 #include <string>
@@ -20,14 +19,12 @@ void SendStandardErrorToSystemLog();
 // Text for standard error, or for the system's log in its place.
 void WriteStandardError(const std::string& text);
 
-// A printf-style line (the format carries its own line end). Does nothing while
-// the log is absent.
+// A printf-style line (the format carries its own line end). Does nothing while the log is absent.
 void WriteLogLine(const char* format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
 
-// Appends the record to a file, or to standard error where the file refuses it;
-// the log is absent afterwards.
+// Appends the record to a file, or to standard error where the file refuses it; the log is absent afterwards.
 void CloseRunLog();

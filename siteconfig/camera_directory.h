@@ -5,8 +5,7 @@
 #include <map>
 #include <string>
 
-// One camera as the site configuration declares it. Fields whose attribute was
-// absent (or empty) are empty.
+// One camera as the site configuration declares it. Fields whose attribute was absent (or empty) are empty.
 struct CameraRecord {
     std::string systemAddress;  // the enclosing System's IPAddr, verbatim
     std::string inputName;

@@ -40,10 +40,9 @@ constexpr int kExpansionExtraHeight = 48;
 
 constexpr size_t kReadChunkSize = 64 * 1024;
 
-// The largest site file read. TinyXML's tree costs far more than the text: a
-// real site peaks at about 12 times its file's size, a file of nothing but
-// empty elements ("<a/>") at about 57 times. This bound keeps even that near
-// 1 GiB, and leaves room for 200,000 cameras (100,000 take 8 MB).
+// The largest site file read. TinyXML's tree costs far more than the text: a real site peaks at about 12
+// times its file's size, a file of nothing but empty elements ("<a/>") at about 57 times. This bound keeps
+// even that near 1 GiB, and leaves room for 200,000 cameras (100,000 take 8 MB).
 constexpr size_t kMaxSiteFileSize = 16 * 1024 * 1024;
 
 enum class FileText { Read, NotOpened, TooLarge };
@@ -107,10 +106,9 @@ struct ReadContext {
     }
 };
 
-// The attribute's value read as an integer: false, leaving value alone, when it
-// is absent or does not begin with a number. Values beyond the int range are
-// held at INT_MIN or INT_MAX, as -c holds them, so that both builds read the
-// same file alike and a camera numbered past the range is found by the same -c.
+// The attribute's value read as an integer: false, leaving value alone, when it is absent or does not begin
+// with a number. Values beyond the int range are held at INT_MIN or INT_MAX, as -c holds them, so that both
+// builds read the same file alike and a camera numbered past the range is found by the same -c.
 bool ReadIntAttribute(const TiXmlElement& element, const char* name, int& value) {
     const char* text = element.Attribute(name);
     if (text == nullptr) return false;
@@ -171,8 +169,7 @@ bool ReadCamera(const TiXmlElement& camera, const std::string& systemAddress, Re
     return true;
 }
 
-// The number of cameras stored from this system; a system without an address
-// is passed over whole.
+// The number of cameras stored from this system; a system without an address is passed over whole.
 int ReadSystem(const TiXmlElement& system, ReadContext& context) {
     const std::string* address = system.Attribute(std::string(kIpAddrAttribute));
     if (address != nullptr) WriteLogLine(kFoundSystem, address->c_str());
@@ -194,10 +191,9 @@ const TiXmlElement* FindConfigElement(const TiXmlDocument& document) {
     return config != nullptr && config == document.FirstChildElement() ? config : nullptr;
 }
 
-// Fills document from the file at path with TinyXML's stream extraction, once
-// the text is known to be safe for it; false, with the refusal written, when
-// the file cannot be read or does not parse. The text is freed on return, before
-// the cameras are read out of the document.
+// Fills document from the file at path with TinyXML's stream extraction, once the text is known to be safe
+// for it; false, with the refusal written, when the file cannot be read or does not parse. The text is freed
+// on return, before the cameras are read out of the document.
 bool ReadDocument(const std::string& path, SiteConfigObserver* observer, TiXmlDocument& document) {
     std::string text;
     FileText read = ReadFileText(path, text);

@@ -23,9 +23,8 @@ inline constexpr char kNumberAttribute[] = "Number";
 inline constexpr char kNameAttribute[] = "Name";
 inline constexpr char kDeviceAttribute[] = "Device";
 
-// What the reader passes over, or stores over an earlier camera, as it walks
-// the document. The kinds map one to one onto the reader's own decisions, so a
-// tool that reports them cannot disagree with what a run stores.
+// What the reader passes over, or stores over an earlier camera, as it walks the document. The kinds map one
+// to one onto the reader's own decisions, so a tool that reports them cannot disagree with what a run stores.
 enum class SiteConfigFindingKind {
     SystemWithoutAddress,    // the System and all its cameras are passed over
     CameraNumberNotInteger,  // Number absent or not an integer
@@ -56,8 +55,7 @@ public:
     virtual void Found(const SiteConfigFinding& finding) = 0;
 };
 
-// True when at least one camera was stored during this call. May change the
-// window settings and add to the camera directory; writes what it finds, and
-// each camera it rejects, to the run log while the log is present.
-// An observer, when given, changes nothing of this.
+// True when at least one camera was stored during this call. May change the window settings and add to the
+// camera directory; writes what it finds, and each camera it rejects, to the run log while the log is
+// present. An observer, when given, changes nothing of this.
 bool ReadSiteConfiguration(const std::string& path, SiteConfigObserver* observer = nullptr);

@@ -10,9 +10,8 @@
 
 #include <tinyxml.h>
 
-// Both readings follow TinyXML 2.6.2 byte for byte where it differs from XML
-// ("<!-->" ends at once in the extraction): otherwise a text could hide levels
-// from the count that TinyXML still recurses into.
+// Both readings follow TinyXML 2.6.2 byte for byte where it differs from XML ("<!-->" ends at once in the
+// extraction): otherwise a text could hide levels from the count that TinyXML still recurses into.
 
 static_assert(TIXML_MAJOR_VERSION == 2 && TIXML_MINOR_VERSION == 6 && TIXML_PATCH_VERSION == 2,
               "the readings below model TinyXML 2.6.2; check them against this release's "
@@ -74,8 +73,7 @@ std::string_view Closing(NodeKind kind) {
     return kind == NodeKind::Comment ? kCommentEnd : kind == NodeKind::Cdata ? kCdataEnd : ">";
 }
 
-// A reading's place in text[0, end), where text[end] is a null, and the scans
-// both readings make.
+// A reading's place in text[0, end), where text[end] is a null, and the scans both readings make.
 class Cursor {
 protected:
     Cursor(const char* text, size_t end, TiXmlEncoding encoding)
@@ -87,9 +85,8 @@ protected:
         return (classes_.of[static_cast<unsigned char>(text_[at])] & byteClass) != 0;
     }
 
-    // Where pattern first occurs in [from, to), or `to`. memchr finds the
-    // candidates by the pattern's last byte, which is rare in a site file in
-    // every pattern searched for; only those are compared.
+    // Where pattern first occurs in [from, to), or `to`. memchr finds the candidates by the pattern's last
+    // byte, which is rare in a site file in every pattern searched for; only those are compared.
     size_t Search(std::string_view pattern, size_t from, size_t to) const {
         const size_t last = pattern.size() - 1;
         for (size_t at = from + last; at < to; ++at) {
@@ -125,9 +122,8 @@ protected:
     }
     void SkipSpace() { pos_ = PastSpace(pos_); }
 
-    // What TinyXML makes of markup whose '<' is at `at`, where the text ends at
-    // `to`. Most markup is elements, told by the byte after '<' alone: every
-    // other opening has '?' or '!' there.
+    // What TinyXML makes of markup whose '<' is at `at`, where the text ends at `to`. Most markup is
+    // elements, told by the byte after '<' alone: every other opening has '?' or '!' there.
     NodeKind Classify(size_t at, size_t to) const {
         if (to - at >= 2 && Is(at + 1, kNameStart)) return NodeKind::Element;
         if (Opens(at, to, kDeclarationStart, true)) return NodeKind::Declaration;
@@ -284,21 +280,18 @@ public:
             if (AtEnd() || At(pos_) != '<') break;
             const NodeKind kind = Classify(pos_, end_);
             const bool read = kind == NodeKind::Element ? ReadElement() : ReadOtherNode(kind);
-            // The first declaration at the top level settles the encoding, even
-            // one that did not parse.
+            // The first declaration at the top level settles the encoding, even one that did not parse.
             if (kind == NodeKind::Declaration && encoding_ == TIXML_ENCODING_UNKNOWN) SettleEncoding();
             if (!read) break;
         }
         return deepest_;
     }
 
-    // Whether an element held more attributes than the limit (the reading
-    // stopped there).
+    // Whether an element held more attributes than the limit (the reading stopped there).
     bool TooManyAttributes() const { return tooManyAttributes_; }
 
-    // Whether TinyXML would read past the end of the text: in a UTF-8 document
-    // it steps over a character by the length its first byte announces, even
-    // where the text ends sooner.
+    // Whether TinyXML would read past the end of the text: in a UTF-8 document it steps over a character by
+    // the length its first byte announces, even where the text ends sooner.
     bool ReadsPastTheEnd() const { return readsPastTheEnd_; }
 
 private:
@@ -345,8 +338,7 @@ private:
         return true;
     }
 
-    // name: the attribute's, as it stands in the text; value, when given, its
-    // value as TinyXML keeps it.
+    // name: the attribute's, as it stands in the text; value, when given, its value as TinyXML keeps it.
     bool ReadAttribute(std::string_view& name, std::string* value = nullptr) {
         SkipSpace();
         const size_t nameAt = pos_;
@@ -384,8 +376,7 @@ private:
             }
             SkipSpace();
             if (AtEnd()) return false;
-            // TinyXML tests the names in order: one that begins with "version"
-            // is never the encoding.
+            // TinyXML tests the names in order: one that begins with "version" is never the encoding.
             size_t known = 0;
             while (known < std::size(kDeclarationAttributes) &&
                    !Opens(pos_, end_, kDeclarationAttributes[known], true))

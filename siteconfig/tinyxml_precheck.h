@@ -1,7 +1,6 @@
-// A check, before TinyXML sees a text, that it cannot make TinyXML exhaust the
-// stack, spend minutes on one element, loop, assert or read past the text's end.
-// TinyXML's stream extraction and its parser each recurse per level by rules of
-// their own, so both are followed here, in linear time and without recursion.
+// A check, before TinyXML sees a text, that it cannot make TinyXML exhaust the stack, spend minutes on one
+// element, loop, assert or read past the text's end. TinyXML's stream extraction and its parser each recurse
+// per level by rules of their own, so both are followed here, in linear time and without recursion.
 #pragma once
 
 #include <string>
