@@ -2,10 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
-// No WC_NO_BEST_FIT_CHARS: UTF-8 refuses that flag, and the way back finds
-// every best-fit or default character anyway.
+// No WC_NO_BEST_FIT_CHARS: UTF-8 refuses the flag; the way back finds every best-fit or default character.
 bool SpellExactly(const std::wstring& path, unsigned codePage, std::string& spelt) {
     const int length = static_cast<int>(path.size());
     const int size = WideCharToMultiByte(codePage, 0, path.data(), length, nullptr, 0, nullptr, nullptr);
@@ -21,10 +22,7 @@ bool SpellExactly(const std::wstring& path, unsigned codePage, std::string& spel
 }
 
 bool PlainAscii(const std::wstring& text) {
-    for (wchar_t c : text) {
-        if (c == 0 || c > 0x7F) return false;
-    }
-    return true;
+    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c != 0 && c <= 0x7F; });
 }
 
 }  // namespace
