@@ -16,9 +16,8 @@ bool SpellExactly(const std::wstring& path, unsigned codePage, std::string& spel
     const int back = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     std::wstring again(back > 0 ? static_cast<size_t>(back) : 0, L'\0');
     if (back > 0) MultiByteToWideChar(codePage, 0, text.data(), size, again.data(), back);
-    if (again != path) return false;
-    spelt = text;
-    return true;
+    if (again == path) spelt = text;
+    return again == path;
 }
 
 bool PlainAscii(const std::wstring& text) {

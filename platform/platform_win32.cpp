@@ -15,9 +15,6 @@
 
 namespace {
 
-// MAX_PATH: the first try; the buffer grows while the path fills it.
-constexpr DWORD kFirstPathBufferSize = 260;
-constexpr int kTimeTextSize = 255;
 constexpr wchar_t kEventSource[] = L"Kestrup";
 constexpr DWORD kEventId = 1;
 
@@ -56,14 +53,6 @@ std::FILE* StreamOn(HANDLE handle, int flags, const char* mode) {
     std::FILE* stream = _fdopen(descriptor, mode);
     if (stream == nullptr) _close(descriptor);
     return stream;
-}
-
-// The kept ones of attributes, the others cleared; zero times in FILE_BASIC_INFO stay.
-bool SetKeptAttributes(HANDLE file, DWORD attributes) {
-    FILE_BASIC_INFO basic{};
-    basic.FileAttributes = attributes & kKeptAttributes;
-    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
 }
 
 // The system deletes a marked file when its last handle closes, a killed run's too.
@@ -114,7 +103,7 @@ void KeepLargeBlocksInHeap() {}
 
 // Argument 0 stands in from the wide command line: argv's ANSI text is the same lookalike.
 bool GetRunningProgramPath(const char*, std::string& path, std::string& unspelt) {
-    std::wstring wide(kFirstPathBufferSize, L'\0');
+    std::wstring wide(MAX_PATH, L'\0');
     DWORD written = 0;
     // A full buffer means the path may have been cut; try again with more room.
     while ((written = GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()))) ==
@@ -158,8 +147,8 @@ char PathSeparator() { return '\\'; }
 std::string LocalTimeOfDayText() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    char text[kTimeTextSize];
-    const int length = GetTimeFormatA(LOCALE_SYSTEM_DEFAULT, 0, &now, nullptr, text, kTimeTextSize);
+    char text[255];
+    const int length = GetTimeFormatA(LOCALE_SYSTEM_DEFAULT, 0, &now, nullptr, text, sizeof text);
     return length > 0 ? std::string(text) : std::string();
 }
 
@@ -254,7 +243,11 @@ bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& access
                                                                      : UNPROTECTED_DACL_SECURITY_INFORMATION),
                                     nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
     LocalFree(descriptor);
-    if (SetKeptAttributes(file.handle.get(), information.dwFileAttributes)) return true;
+    // The kept attributes, the others cleared; zero times in FILE_BASIC_INFO stay.
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = information.dwFileAttributes & kKeptAttributes;
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (SetFileInformationByHandle(file.handle.get(), FileBasicInfo, &basic, sizeof basic)) return true;
     errorText = SystemErrorText(GetLastError());
     return false;
 }
