@@ -2,10 +2,11 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 namespace {
 
-// No WC_NO_BEST_FIT_CHARS: UTF-8 refuses that flag, and the way back finds
-// every best-fit or default character anyway.
+// No WC_NO_BEST_FIT_CHARS: UTF-8 refuses the flag; the way back finds every best-fit or default character.
 bool SpellExactly(const std::wstring& path, unsigned codePage, std::string& spelt) {
     const int length = static_cast<int>(path.size());
     const int size = WideCharToMultiByte(codePage, 0, path.data(), length, nullptr, 0, nullptr, nullptr);
@@ -15,16 +16,12 @@ bool SpellExactly(const std::wstring& path, unsigned codePage, std::string& spel
     const int back = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
     std::wstring again(back > 0 ? static_cast<size_t>(back) : 0, L'\0');
     if (back > 0) MultiByteToWideChar(codePage, 0, text.data(), size, again.data(), back);
-    if (again != path) return false;
-    spelt = text;
-    return true;
+    if (again == path) spelt = text;
+    return again == path;
 }
 
 bool PlainAscii(const std::wstring& text) {
-    for (wchar_t c : text) {
-        if (c == 0 || c > 0x7F) return false;
-    }
-    return true;
+    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c != 0 && c <= 0x7F; });
 }
 
 }  // namespace

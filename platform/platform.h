@@ -20,7 +20,6 @@ bool GetRunningProgramPath(const char* argumentZero, std::string& path, std::str
 void ReportToSystemLog(const std::string& text);
 // Lets the program started next come to the front, as a click asks (Windows).
 void AllowNextProgramToTheFront();
-
 char PathSeparator();
 // The local time of day in the locale's own format, for the banner; empty on failure.
 std::string LocalTimeOfDayText();
@@ -42,9 +41,8 @@ using TemporaryFilePointer = std::unique_ptr<TemporaryFile, decltype(&DiscardTem
 TemporaryFilePointer CreateTemporaryFile(const std::string& besidePath, std::FILE*& stream,
                                          std::string& errorText);
 
-// Gives file the access of the file at modelPath: its mode (owner where allowed),
-// or its access list and attributes but read-only. accessCarried is false where
-// a link, a device or the system's refusal stands in the way.
+// Gives file the access of the file at modelPath: its mode (owner where allowed), or its access list and
+// attributes but read-only. accessCarried is false where a link, a device or the system's refusal stops it.
 bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& accessCarried,
                  std::string& errorText);
 
@@ -78,7 +76,6 @@ struct AppendFileCloser {
 };
 using AppendFilePointer = std::unique_ptr<AppendFile, AppendFileCloser>;
 AppendFilePointer OpenAppendFile(const std::string& path);
-
 // One write at the end, line ends in the platform's text form; false when refused.
 bool AppendToFile(AppendFile& file, const std::string& text);
 
@@ -87,7 +84,6 @@ bool SlashMarksOptions();
 
 // The command line that StartProgram uses, as the run log shows it.
 std::string ProgramCommandLine(const std::string& programPath, const std::string& argument);
-
 // Starts programPath with the one argument in workingDirectory, without waiting and
 // without our standard handles (a caller reading our output sees its end when we
 // exit). False, with the system's reason, when it could not be started.
@@ -101,6 +97,5 @@ std::FILE* OpenRegularFileForReading(const std::string& path);
 // offset, a skipped one the larger (zone data's daylight flags mislead).
 bool LocalCalendarTime(const std::tm& localTime, std::time_t& time);
 
-// The arguments as received: Windows' wide command line in UTF-8 (ANSI argv
-// turns characters it lacks into lookalikes); natively argv.
+// As received: Windows' wide command line in UTF-8 (ANSI argv would make lookalikes); natively argv.
 std::vector<std::string> ArgumentsAsReceived(int argc, char* argv[]);

@@ -5,10 +5,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
@@ -20,10 +18,7 @@
 #include <sys/stat.h>
 #include <sys/vfs.h>
 #include <syslog.h>
-#include <sys/types.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
 
 extern char** environ;
 
@@ -95,17 +90,15 @@ void KeepLargeBlocksInHeap() {
 }
 
 bool GetRunningProgramPath(const char* argumentZero, std::string& path, std::string&) {
-    std::vector<char> buffer(256);
-    for (;;) {
-        ssize_t length = readlink(kProcSelfExe, buffer.data(), buffer.size());
-        if (length < 0) break;
-        if (static_cast<size_t>(length) < buffer.size()) {
-            path.assign(buffer.data(), static_cast<size_t>(length));
-            return true;
-        }
+    std::string buffer(256, '\0');
+    ssize_t length = 0;
+    // A full buffer means the path may have been cut; try again with more room.
+    while ((length = readlink(kProcSelfExe, buffer.data(), buffer.size())) ==
+           static_cast<ssize_t>(buffer.size())) {
         buffer.resize(buffer.size() * 2);
     }
-    path = argumentZero != nullptr ? argumentZero : "";
+    if (length >= 0) path.assign(buffer, 0, static_cast<size_t>(length));
+    if (length < 0) path = argumentZero != nullptr ? argumentZero : "";
     return true;
 }
 
@@ -121,11 +114,10 @@ std::string LocalTimeOfDayText() {
     std::time_t now = std::time(nullptr);
     std::tm local{};
     if (localtime_r(&now, &local) == nullptr) return std::string();
-    locale_t timeLocale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
-    if (timeLocale == static_cast<locale_t>(0)) {
-        timeLocale = newlocale(LC_TIME_MASK, "C", static_cast<locale_t>(0));
-        if (timeLocale == static_cast<locale_t>(0)) return std::string();
-    }
+    constexpr locale_t kNoLocale = static_cast<locale_t>(0);
+    locale_t timeLocale = newlocale(LC_TIME_MASK, "", kNoLocale);
+    if (timeLocale == kNoLocale) timeLocale = newlocale(LC_TIME_MASK, "C", kNoLocale);
+    if (timeLocale == kNoLocale) return std::string();
     char text[255];
     size_t length = strftime_l(text, sizeof text, "%X", &local, timeLocale);
     freelocale(timeLocale);
@@ -134,18 +126,15 @@ std::string LocalTimeOfDayText() {
 
 // The X display's default screen; libX11 is loaded only when DISPLAY names a display.
 VirtualScreen GetVirtualScreen() {
-    using OpenDisplay = void* (*)(const char*);
-    using DisplayFunction = int (*)(void*);
-    using ScreenFunction = int (*)(void*, int);
     const char* displayName = std::getenv(kDisplayVariable);
     if (displayName == nullptr || displayName[0] == '\0') return kNoDisplayScreen;
     void* library = dlopen(kX11Library, RTLD_LAZY | RTLD_LOCAL);
     if (library == nullptr) return kNoDisplayScreen;
-    auto openDisplay = reinterpret_cast<OpenDisplay>(dlsym(library, "XOpenDisplay"));
-    auto closeDisplay = reinterpret_cast<DisplayFunction>(dlsym(library, "XCloseDisplay"));
-    auto defaultScreen = reinterpret_cast<DisplayFunction>(dlsym(library, "XDefaultScreen"));
-    auto displayWidth = reinterpret_cast<ScreenFunction>(dlsym(library, "XDisplayWidth"));
-    auto displayHeight = reinterpret_cast<ScreenFunction>(dlsym(library, "XDisplayHeight"));
+    auto openDisplay = reinterpret_cast<void* (*)(const char*)>(dlsym(library, "XOpenDisplay"));
+    auto closeDisplay = reinterpret_cast<int (*)(void*)>(dlsym(library, "XCloseDisplay"));
+    auto defaultScreen = reinterpret_cast<int (*)(void*)>(dlsym(library, "XDefaultScreen"));
+    auto displayWidth = reinterpret_cast<int (*)(void*, int)>(dlsym(library, "XDisplayWidth"));
+    auto displayHeight = reinterpret_cast<int (*)(void*, int)>(dlsym(library, "XDisplayHeight"));
     VirtualScreen screen = kNoDisplayScreen;
     if (openDisplay && closeDisplay && defaultScreen && displayWidth && displayHeight) {
         if (void* display = openDisplay(nullptr)) {
@@ -268,8 +257,7 @@ FileLockPointer LockFile(const std::string& path) {
         if (errno != EWOULDBLOCK && errno != EINTR) break;
         usleep(kLockPauseMicroseconds);
     }
-    lock.reset();
-    return lock;
+    return FileLockPointer(nullptr, ReleaseFileLock);
 }
 
 struct AppendFile {
@@ -289,16 +277,10 @@ AppendFilePointer OpenAppendFile(const std::string& path) {
 }
 
 bool AppendToFile(AppendFile& file, const std::string& text) {
-    const char* data = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        ssize_t written = write(file.descriptor, data, left);
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += written;
-        left -= static_cast<size_t>(written);
+    for (size_t done = 0; done < text.size();) {
+        const ssize_t written = write(file.descriptor, text.data() + done, text.size() - done);
+        if (written < 0 && errno != EINTR) return false;
+        if (written > 0) done += static_cast<size_t>(written);
     }
     return true;
 }
@@ -330,10 +312,7 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
     for (int descriptor = 0; descriptor < 3 && error == 0; ++descriptor) {
         error = posix_spawn_file_actions_addopen(&actions, descriptor, kNullDevice, nullFlags[descriptor], 0);
     }
-    std::vector<char> program(programPath.begin(), programPath.end());
-    program.push_back('\0');
-    std::vector<char> firstArgument(argument.begin(), argument.end());
-    firstArgument.push_back('\0');
+    std::string program = programPath, firstArgument = argument;  // posix_spawn takes char*
     char* arguments[] = {program.data(), firstArgument.data(), nullptr};
     pid_t child = 0;
     if (error == 0) error = posix_spawn(&child, program.data(), &actions, nullptr, arguments, environ);

@@ -11,17 +11,10 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <ctime>
-#include <cstdio>
 #include <cstring>
-#include <memory>
-#include <vector>
 
 namespace {
 
-// MAX_PATH: the first try; the buffer grows while the path fills it.
-constexpr DWORD kFirstPathBufferSize = 260;
-constexpr int kTimeTextSize = 255;
 constexpr wchar_t kEventSource[] = L"Kestrup";
 constexpr DWORD kEventId = 1;
 
@@ -62,22 +55,13 @@ std::FILE* StreamOn(HANDLE handle, int flags, const char* mode) {
     return stream;
 }
 
-// The kept ones of attributes, the others cleared; zero times in FILE_BASIC_INFO stay.
-bool SetKeptAttributes(HANDLE file, DWORD attributes) {
-    FILE_BASIC_INFO basic{};
-    basic.FileAttributes = attributes & kKeptAttributes;
-    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic) != 0;
-}
-
 // The system deletes a marked file when its last handle closes, a killed run's too.
 bool MarkForDeletion(HANDLE file, bool deleted) {
     FILE_DISPOSITION_INFO disposition{static_cast<BOOLEAN>(deleted)};
     return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition) != 0;
 }
 
-// Windows refuses to replace a file that another program holds open without
-// sharing its deletion; an open for DELETE tells that from other refusals.
+// Windows will not replace a file held open without delete sharing; an open for DELETE tells that apart.
 bool HeldOpenByAnother(const std::string& path, DWORD moveError) {
     if (moveError != ERROR_ACCESS_DENIED && moveError != ERROR_SHARING_VIOLATION) return false;
     const OwnedHandle probe = OwnHandle(CreateFileA(path.c_str(), DELETE, kShareAll, nullptr, OPEN_EXISTING,
@@ -105,40 +89,35 @@ std::string Utf8(const wchar_t* text) {
     return utf8;
 }
 
-std::wstring ArgumentZeroAsReceived() {
+std::vector<std::wstring> WideArguments() {
     int count = 0;
     wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::wstring argument = wide != nullptr && count > 0 ? wide[0] : L"";
+    std::vector<std::wstring> arguments(wide, wide != nullptr ? wide + count : wide);
     LocalFree(wide);
-    return argument;
+    return arguments;
 }
 
 }  // namespace
 
 void KeepLargeBlocksInHeap() {}
 
-// Argument 0 stands in from the wide command line: argv's ANSI text is the same
-// lookalike.
+// Argument 0 stands in from the wide command line: argv's ANSI text is the same lookalike.
 bool GetRunningProgramPath(const char*, std::string& path, std::string& unspelt) {
-    std::wstring wide(kFirstPathBufferSize, L'\0');
-    for (;;) {
-        const DWORD size = static_cast<DWORD>(wide.size());
-        const DWORD length = GetModuleFileNameW(nullptr, wide.data(), size);
-        // A full buffer means the path may have been cut; try again with more room.
-        if (length > 0 && length < size) {
-            wide.resize(length);
-            break;
-        }
-        if (length == 0) {
-            wide = ArgumentZeroAsReceived();
-            break;
-        }
+    std::wstring wide(MAX_PATH, L'\0');
+    DWORD written = 0;
+    // A full buffer means the path may have been cut; try again with more room.
+    while ((written = GetModuleFileNameW(nullptr, wide.data(), static_cast<DWORD>(wide.size()))) ==
+           wide.size()) {
         wide.resize(wide.size() * 2);
+    }
+    wide.resize(written);
+    if (written == 0) {
+        const std::vector<std::wstring> arguments = WideArguments();
+        if (!arguments.empty()) wide = arguments[0];
     }
     path.clear();
     if (wide.empty() || PathInCodePage(wide, L"", CP_ACP, path)) return true;
-    // A short name may be longer than its long one ("Cā" as "C_~1"): asked for
-    // its size first.
+    // A short name may be longer than its long one ("Cā" as "C_~1"): its size is asked first.
     const DWORD size = GetShortPathNameW(wide.c_str(), nullptr, 0);
     std::wstring shortPath(size, L'\0');
     const DWORD length = size > 0 ? GetShortPathNameW(wide.c_str(), shortPath.data(), size) : 0;
@@ -160,8 +139,7 @@ void ReportToSystemLog(const std::string& text) {
     DeregisterEventSource(source);
 }
 
-// The right to come to the front passes only from a process that holds it: the
-// link program, which the browser started on a click, does.
+// Only a process that holds the right to the front passes it on: the link program, started on a click, does.
 void AllowNextProgramToTheFront() { AllowSetForegroundWindow(ASFW_ANY); }
 
 char PathSeparator() { return '\\'; }
@@ -169,10 +147,9 @@ char PathSeparator() { return '\\'; }
 std::string LocalTimeOfDayText() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    char text[kTimeTextSize];
-    int length = GetTimeFormatA(LOCALE_SYSTEM_DEFAULT, 0, &now, nullptr, text, kTimeTextSize);
-    if (length <= 0) return std::string();
-    return std::string(text);
+    char text[255];
+    const int length = GetTimeFormatA(LOCALE_SYSTEM_DEFAULT, 0, &now, nullptr, text, sizeof text);
+    return length > 0 ? std::string(text) : std::string();
 }
 
 // The four virtual-screen metrics, read in this order on every call.
@@ -187,8 +164,7 @@ VirtualScreen GetVirtualScreen() {
 
 std::string LastErrorText() { return std::strerror(errno); }
 
-// Made, marked and moved through the ANSI calls alike, so that no path limit
-// lets the one through and not the other.
+// Made, marked and moved through the ANSI calls alike, so that one path limit holds for all three.
 struct TemporaryFile {
     std::string path;
     OwnedHandle handle;
@@ -223,12 +199,11 @@ TemporaryFilePointer CreateTemporaryFile(const std::string& besidePath, std::FIL
     }
     HANDLE duplicate = nullptr;
     if (file->handle) file->marked = MarkForDeletion(file->handle.get(), true);
-    if (!file->handle || !DuplicateHandle(GetCurrentProcess(), file->handle.get(), GetCurrentProcess(),
-                                          &duplicate, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    if (!file->handle ||
+        !DuplicateHandle(GetCurrentProcess(), file->handle.get(), GetCurrentProcess(), &duplicate, 0, FALSE,
+                         DUPLICATE_SAME_ACCESS) ||
+        (stream = StreamOn(duplicate, _O_WRONLY | _O_TEXT, "w")) == nullptr) {
         errorText = SystemErrorText(file->handle ? GetLastError() : error);
-        file.reset();
-    } else if ((stream = StreamOn(duplicate, _O_WRONLY | _O_TEXT, "w")) == nullptr) {
-        errorText = SystemErrorText(GetLastError());
         file.reset();
     }
     return file;
@@ -268,7 +243,11 @@ bool CarryAccess(TemporaryFile& file, const std::string& modelPath, bool& access
                                                                      : UNPROTECTED_DACL_SECURITY_INFORMATION),
                                     nullptr, nullptr, dacl, nullptr) == ERROR_SUCCESS;
     LocalFree(descriptor);
-    if (SetKeptAttributes(file.handle.get(), information.dwFileAttributes)) return true;
+    // The kept attributes, the others cleared; zero times in FILE_BASIC_INFO stay.
+    FILE_BASIC_INFO basic{};
+    basic.FileAttributes = information.dwFileAttributes & kKeptAttributes;
+    if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    if (SetFileInformationByHandle(file.handle.get(), FileBasicInfo, &basic, sizeof basic)) return true;
     errorText = SystemErrorText(GetLastError());
     return false;
 }
@@ -296,8 +275,7 @@ MoveResult KeepTemporaryFile(TemporaryFile& file, const std::string& path, std::
 // Temporary files are the system's to remove, marked for deletion as they are made.
 void RemoveStrayTemporaryFiles(const std::string&, std::time_t) {}
 
-// Of the name itself: GetFileAttributesEx does not follow a link. FILETIME counts
-// 100-nanosecond intervals since 1601.
+// Of the name itself: GetFileAttributesEx follows no link. FILETIME counts 100 ns intervals since 1601.
 bool GetLastWriteTime(const std::string& path, std::time_t& time) {
     constexpr std::int64_t kIntervalsTo1970 = 116444736000000000LL;
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -383,8 +361,7 @@ bool AppendToFile(AppendFile& file, const std::string& text) {
 
 bool SlashMarksOptions() { return true; }
 
-// The program path is quoted: unquoted, a directory such as C:\Program Files\Cams
-// would make Windows start C:\Program.exe.
+// Quoted: unquoted, a directory such as C:\Program Files\Cams would make Windows start C:\Program.exe.
 std::string ProgramCommandLine(const std::string& programPath, const std::string& argument) {
     return "\"" + programPath + "\" " + argument;
 }
@@ -393,24 +370,16 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
                   const std::string& workingDirectory, std::string& errorText) {
     // CreateProcessA may write into the command line, so it gets a copy it owns.
     std::string commandLine = ProgramCommandLine(programPath, argument);
-    std::vector<char> writable(commandLine.begin(), commandLine.end());
-    writable.push_back('\0');
-
-    STARTUPINFOA startup;
-    std::memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof(STARTUPINFOA);
-    // Without this flag a console client is handed this program's standard
-    // handles even though no handle is inherited, and a caller that reads our
-    // output through a pipe would wait until the client exits. The handles stay
-    // null: the client gets none.
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    // Without it a console client gets our standard handles though none is inherited, and a
+    // caller reading our output through a pipe would wait for the client; they stay null.
     startup.dwFlags = STARTF_USESTDHANDLES;
-    PROCESS_INFORMATION process;
-    std::memset(&process, 0, sizeof process);
-
+    PROCESS_INFORMATION process{};
     // As a current directory, "X:" is drive X's current directory, not its root.
     const bool driveOnly = workingDirectory.size() == 2 && workingDirectory[1] == ':';
     const std::string directory = driveOnly ? workingDirectory + '\\' : workingDirectory;
-    if (!CreateProcessA(nullptr, writable.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, NORMAL_PRIORITY_CLASS, nullptr,
                         directory.c_str(), &startup, &process)) {
         errorText = SystemErrorText(GetLastError());
         return false;
@@ -422,14 +391,10 @@ bool StartProgram(const std::string& programPath, const std::string& argument,
 
 // A directory needs FILE_FLAG_BACKUP_SEMANTICS to open; a pipe or device is no disk file.
 std::FILE* OpenRegularFileForReading(const std::string& path) {
-    HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return nullptr;
-    if (GetFileType(handle) != FILE_TYPE_DISK) {
-        CloseHandle(handle);
-        return nullptr;
-    }
-    return StreamOn(handle, _O_RDONLY | _O_TEXT, "r");
+    OwnedHandle handle = OwnHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle || GetFileType(handle.get()) != FILE_TYPE_DISK) return nullptr;
+    return StreamOn(handle.release(), _O_RDONLY | _O_TEXT, "r");
 }
 
 // mktime sets tm_wday on success only, telling failure from the time -1. It refuses
@@ -448,10 +413,7 @@ bool LocalCalendarTime(const std::tm& localTime, std::time_t& time) {
 }
 
 std::vector<std::string> ArgumentsAsReceived(int, char*[]) {
-    int count = 0;
-    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<std::string> arguments;
-    for (int i = 0; wide != nullptr && i < count; ++i) arguments.push_back(Utf8(wide[i]));
-    LocalFree(wide);
+    for (const std::wstring& argument : WideArguments()) arguments.push_back(Utf8(argument.c_str()));
     return arguments;
 }
