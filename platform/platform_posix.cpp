@@ -279,7 +279,8 @@ AppendFilePointer OpenAppendFile(const std::string& path) {
 bool AppendToFile(AppendFile& file, const std::string& text) {
     for (size_t done = 0; done < text.size();) {
         const ssize_t written = write(file.descriptor, text.data() + done, text.size() - done);
-        if (written < 0 && errno != EINTR) return false;
+        // A write that takes nothing would never end: the record goes to standard error instead.
+        if (written == 0 || (written < 0 && errno != EINTR)) return false;
         if (written > 0) done += static_cast<size_t>(written);
     }
     return true;
