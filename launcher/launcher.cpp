@@ -51,10 +51,10 @@ void PrintUsage(const std::string& defaultLogPath) {
 bool FindProgramDirectory(const char* argumentZero, std::string& directory) {
     std::string path, unspelt;
     if (!GetRunningProgramPath(argumentZero, path, unspelt)) {
-        const std::string shown = LinkAsLogged(unspelt.substr(0, unspelt.rfind(PathSeparator())));
-        std::vector<char> line(sizeof kUnspeltDirectory + shown.size());
-        std::snprintf(line.data(), line.size(), kUnspeltDirectory, shown.c_str());
-        WriteStandardError(line.data());
+        SetRunLogToStandardError();
+        WriteLogLine(kUnspeltDirectory,
+                     LinkAsLogged(unspelt.substr(0, unspelt.rfind(PathSeparator()))).c_str());
+        CloseRunLog();
         return false;
     }
     auto end = path.rfind(PathSeparator());

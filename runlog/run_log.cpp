@@ -35,6 +35,15 @@ void Write(const std::string& text) {
     }
 }
 
+// Text for standard error, or for the system's log in its place.
+void WriteStandardError(const std::string& text) {
+    if (TheRunLog().systemLog) {
+        ReportToSystemLog(text);
+    } else {
+        std::fputs(text.c_str(), stderr);
+    }
+}
+
 }  // namespace
 
 void SetRunLogOff() { CloseRunLog(); }
@@ -62,14 +71,6 @@ void SetRunLogToText(std::string& text) {
 
 void SendStandardErrorToSystemLog() { TheRunLog().systemLog = true; }
 
-void WriteStandardError(const std::string& text) {
-    if (TheRunLog().systemLog) {
-        ReportToSystemLog(text);
-    } else {
-        std::fputs(text.c_str(), stderr);
-    }
-}
-
 void WriteLogLine(const char* format, ...) {
     if (TheRunLog().destination == Destination::Absent) return;
     va_list arguments, counting;
@@ -92,7 +93,7 @@ void CloseRunLog() {
         // A refused record (a full disk) is never lost without a word.
         if (!AppendToFile(*log.file, log.record)) WriteStandardError(log.record);
     } else if (log.destination == Destination::StandardError && !log.record.empty()) {
-        ReportToSystemLog(log.record);
+        WriteStandardError(log.record);  // the system log's, kept for one entry
     }
     log.destination = Destination::Absent;
     log.file.reset();

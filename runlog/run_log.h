@@ -16,9 +16,6 @@ void SetRunLogToText(std::string& text);
 // standard error at its close as one entry.
 void SendStandardErrorToSystemLog();
 
-// Text for standard error, or for the system's log in its place.
-void WriteStandardError(const std::string& text);
-
 // A printf-style line (the format carries its own line end). Does nothing while the log is absent.
 void WriteLogLine(const char* format, ...)
 #if defined(__GNUC__)
